@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: unit first, then integration and end-to-end.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+scripts/setup-debian.sh
+cmake -S . -B build -G Ninja >/dev/null
+cmake --build build -j2
+cd build
+ctest -j2 --output-on-failure -L unit
+ctest -j2 --output-on-failure -LE unit
