@@ -1,0 +1,4 @@
+#pragma once
+// The one way an emulator session ends. The exit status is the negated code (0 stays 0).
+
+[[noreturn]] void CleanUp(bool skipModuleCleanUp, int code);
