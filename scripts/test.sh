@@ -6,6 +6,7 @@ cd "$top"
 scripts/setup-debian.sh
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build -j2
+scripts/check-windows-portability.sh
 cd build
 ctest -j2 --output-on-failure -L unit
 ctest -j2 --output-on-failure -LE unit
