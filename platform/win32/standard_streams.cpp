@@ -1,0 +1,34 @@
+#include "platform/standard_streams.h"
+
+#include <windows.h>
+
+namespace platform {
+
+namespace {
+
+bool WriteAll(DWORD which, const char* data, size_t size) {
+    HANDLE handle = GetStdHandle(which);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    while (size > 0) {
+        DWORD chunk = size > 0x10000000 ? 0x10000000 : static_cast<DWORD>(size);
+        DWORD written = 0;
+        if (!WriteFile(handle, data, chunk, &written, nullptr)) {
+            return false;
+        }
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+} // namespace
+
+bool WriteStandardOutput(const char* data, size_t size) { return WriteAll(STD_OUTPUT_HANDLE, data, size); }
+
+bool WriteStandardError(const char* data, size_t size) { return WriteAll(STD_ERROR_HANDLE, data, size); }
+
+void AttachParentConsole() { AttachConsole(ATTACH_PARENT_PROCESS); }
+
+} // namespace platform
