@@ -78,7 +78,8 @@ std::string ReadCommandTemplate(const std::string& vmFile, std::string_view buil
         }
         return text;
     }
-    return text.substr(0, end + 1);
+    size_t lineEnd = (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1;
+    return text.substr(0, end + lineEnd);
 }
 
 std::string FindConfiguredJdkHome(std::istream& configuration) {
