@@ -81,12 +81,26 @@ void LauncherTree::InstallFakePackageTool() const {
 
 RunResult LauncherTree::Run(const std::vector<std::string>& arguments, const std::string& input,
                             const std::map<std::string, std::string>& environment) const {
+    // The shell only wires the three streams to files and then becomes the launcher.
+    return RunShell("exec \"$0\" \"$@\" <\"$IN\" >\"$OUT\" 2>\"$ERR\"", arguments, input, environment);
+}
+
+RunResult LauncherTree::RunWithLateReader(const std::vector<std::string>& arguments) const {
+    RunResult result = RunShell("{ \"$0\" \"$@\" <\"$IN\" 2>\"$ERR\"; echo $? >\"$RC\"; } | { sleep 1; cat >\"$OUT\"; }",
+                                arguments, "", {});
+    std::string code = ReadFile(root_ + "/late.rc");
+    result.exitCode = code.empty() ? -1 : std::stoi(code);
+    return result;
+}
+
+RunResult LauncherTree::RunShell(const std::string& script, const std::vector<std::string>& arguments,
+                                 const std::string& input,
+                                 const std::map<std::string, std::string>& environment) const {
     static std::atomic<int> counter{0};
     std::string stem = root_ + "/run" + std::to_string(counter++);
     WriteFile(stem + ".in", input);
     platform::ProcessOptions options;
-    // The shell only wires the three streams to files and then becomes the launcher.
-    options.arguments = {"/bin/sh", "-c", "exec \"$0\" \"$@\" <\"$IN\" >\"$OUT\" 2>\"$ERR\"", Executable()};
+    options.arguments = {"/bin/sh", "-c", script, Executable()};
     options.arguments.insert(options.arguments.end(), arguments.begin(), arguments.end());
     options.environment = platform::EnvironmentBlock();
     options.environment["XDG_RUNTIME_DIR"] = RuntimeFolder();
@@ -98,6 +112,7 @@ RunResult LauncherTree::Run(const std::vector<std::string>& arguments, const std
     options.environment["IN"] = stem + ".in";
     options.environment["OUT"] = stem + ".out";
     options.environment["ERR"] = stem + ".err";
+    options.environment["RC"] = root_ + "/late.rc";
     options.replaceEnvironment = true;
     RunResult result;
     int error = 0;

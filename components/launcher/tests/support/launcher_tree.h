@@ -58,7 +58,14 @@ public:
     RunResult Run(const std::vector<std::string>& arguments, const std::string& input = "",
                   const std::map<std::string, std::string>& environment = {}) const;
 
+    // Like Run, but the launcher's standard output is a pipe nobody reads for the first second,
+    // so the launcher is held up writing while Java goes on and ends.
+    RunResult RunWithLateReader(const std::vector<std::string>& arguments) const;
+
 private:
+    RunResult RunShell(const std::string& script, const std::vector<std::string>& arguments,
+                       const std::string& input, const std::map<std::string, std::string>& environment) const;
+
     std::string root_;
     std::string baseDir_;
 };
