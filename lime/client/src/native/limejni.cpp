@@ -1,0 +1,419 @@
+// The JNI front end for class com.zeph.plex.lime.LimeFunction: the same lookup and calls as
+// the native front end, with arguments and results as Java objects (boxes and primitive
+// arrays).
+#include <jni.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "bytes.h"
+#include "limeclient.h"
+#include "limelookup.h"
+#include "limetypes.h"
+#include "platform/thread_id.h"
+#include "report.h"
+#include "sublime.h"
+
+namespace lime {
+namespace {
+
+// Classes, unboxing methods and constructors of the eight boxes, indexed by type code 1..8.
+struct BoxingCache {
+    jclass classes[9] = {};
+    jmethodID unbox[9] = {};
+    jmethodID construct[9] = {};
+    bool filled = false;
+};
+
+BoxingCache& Boxes() {
+    static BoxingCache cache;
+    return cache;
+}
+
+struct BoxInfo {
+    int32_t code;
+    const char* className;
+    const char* unboxName;
+    const char* unboxSignature;
+    const char* constructorSignature;
+};
+
+// In the order the cache is filled; the double constructor is the last entry.
+constexpr BoxInfo kBoxes[] = {
+    {kBoolean, "java/lang/Boolean", "booleanValue", "()Z", "(Z)V"},
+    {kByte, "java/lang/Byte", "byteValue", "()B", "(B)V"},
+    {kChar, "java/lang/Character", "charValue", "()C", "(C)V"},
+    {kShort, "java/lang/Short", "shortValue", "()S", "(S)V"},
+    {kInt, "java/lang/Integer", "intValue", "()I", "(I)V"},
+    {kLong, "java/lang/Long", "longValue", "()J", "(J)V"},
+    {kFloat, "java/lang/Float", "floatValue", "()F", "(F)V"},
+    {kDouble, "java/lang/Double", "doubleValue", "()D", "(D)V"},
+};
+
+void FillBoxingCache(JNIEnv* env) {
+    BoxingCache& cache = Boxes();
+    if (cache.filled) {
+        return;
+    }
+    for (const BoxInfo& box : kBoxes) {
+        jclass local = env->FindClass(box.className);
+        if (local != nullptr) {
+            cache.classes[box.code] = static_cast<jclass>(env->NewGlobalRef(local));
+            env->DeleteLocalRef(local);
+        }
+        if (cache.classes[box.code] != nullptr) {
+            cache.unbox[box.code] = env->GetMethodID(cache.classes[box.code], box.unboxName, box.unboxSignature);
+            cache.construct[box.code] = env->GetMethodID(cache.classes[box.code], "<init>", box.constructorSignature);
+        }
+        if (cache.unbox[box.code] == nullptr || cache.construct[box.code] == nullptr) {
+            Fatal("SUBLIME: Could not find class %s or its methods\n", box.className);
+        }
+    }
+    cache.filled = true;
+}
+
+// The JNI name of the primitive array class for an array type code.
+const char* ArrayClassName(int32_t code) {
+    switch (ElementType(code)) {
+    case kByte: return "[B";
+    case kShort: return "[S";
+    case kInt: return "[I";
+    case kLong: return "[J";
+    case kChar: return "[C";
+    case kBoolean: return "[Z";
+    case kFloat: return "[F";
+    case kDouble: return "[D";
+    default: return nullptr;
+    }
+}
+
+// Java arrays keep booleans in 1 byte and floats in 4; the wire (and native callers) use 4
+// and 8. Returns the wire form of element k of a pinned Java array.
+Scalar JavaElement(int32_t code, const void* elements, int32_t k) {
+    Scalar value;
+    switch (ElementType(code)) {
+    case kByte: value.i = static_cast<const jbyte*>(elements)[k]; break;
+    case kShort: value.i = static_cast<const jshort*>(elements)[k]; break;
+    case kInt: value.i = static_cast<const jint*>(elements)[k]; break;
+    case kLong: value.i = static_cast<const jlong*>(elements)[k]; break;
+    case kChar: value.i = static_cast<const jchar*>(elements)[k]; break;
+    case kBoolean: value.i = static_cast<const jboolean*>(elements)[k] ? 1 : 0; break;
+    case kFloat: value.d = static_cast<const jfloat*>(elements)[k]; break;
+    case kDouble: value.d = static_cast<const jdouble*>(elements)[k]; break;
+    default: break;
+    }
+    return value;
+}
+
+void EncodeJavaArray(int32_t code, const void* elements, int32_t count, uint8_t* out) {
+    const int size = ElementSize(code);
+    if (size == 1) {
+        std::memcpy(out, elements, static_cast<size_t>(count));
+        return;
+    }
+    for (int32_t k = 0; k < count; ++k, out += size) {
+        Scalar value = JavaElement(code, elements, k);
+        if (ElementType(code) == kFloat || ElementType(code) == kDouble) {
+            StoreInt64(out, DoubleBits(value.d));
+        } else if (size == 2) {
+            StoreInt16(out, static_cast<int16_t>(value.i));
+        } else if (size == 4) {
+            StoreInt32(out, static_cast<int32_t>(value.i));
+        } else {
+            StoreInt64(out, value.i);
+        }
+    }
+}
+
+Scalar Unbox(JNIEnv* env, int32_t code, jobject box) {
+    BoxingCache& cache = Boxes();
+    Scalar value;
+    switch (code) {
+    case kByte: value.i = env->CallByteMethod(box, cache.unbox[kByte]); break;
+    case kShort: value.i = env->CallShortMethod(box, cache.unbox[kShort]); break;
+    case kInt: value.i = env->CallIntMethod(box, cache.unbox[kInt]); break;
+    case kChar: value.i = env->CallCharMethod(box, cache.unbox[kChar]); break;
+    case kBoolean: value.i = env->CallBooleanMethod(box, cache.unbox[kBoolean]) ? 1 : 0; break;
+    case kLong: value.i = env->CallLongMethod(box, cache.unbox[kLong]); break;
+    default: break;
+    }
+    return value;
+}
+
+jobject BoxScalar(JNIEnv* env, int32_t code, const Scalar& value) {
+    BoxingCache& cache = Boxes();
+    jclass cls = cache.classes[code];
+    jmethodID init = cache.construct[code];
+    switch (code) {
+    case kByte: return env->NewObject(cls, init, static_cast<jbyte>(value.i));
+    case kShort: return env->NewObject(cls, init, static_cast<jshort>(value.i));
+    case kInt: return env->NewObject(cls, init, static_cast<jint>(value.i));
+    case kLong: return env->NewObject(cls, init, static_cast<jlong>(value.i));
+    case kChar: return env->NewObject(cls, init, static_cast<jchar>(value.i));
+    case kBoolean: return env->NewObject(cls, init, static_cast<jboolean>((value.i & 0xff) != 0));
+    case kFloat: return env->NewObject(cls, init, static_cast<jfloat>(value.d));
+    case kDouble: return env->NewObject(cls, init, static_cast<jdouble>(value.d));
+    default: return nullptr;
+    }
+}
+
+// A Java primitive array holding count decoded native elements (narrowing booleans and floats).
+jobject MakeJavaArray(JNIEnv* env, int32_t code, const void* elements, int32_t count) {
+    switch (ElementType(code)) {
+    case kByte: {
+        jbyteArray a = env->NewByteArray(count);
+        if (a) env->SetByteArrayRegion(a, 0, count, static_cast<const jbyte*>(elements));
+        return a;
+    }
+    case kShort: {
+        jshortArray a = env->NewShortArray(count);
+        if (a) env->SetShortArrayRegion(a, 0, count, static_cast<const jshort*>(elements));
+        return a;
+    }
+    case kInt: {
+        jintArray a = env->NewIntArray(count);
+        if (a) env->SetIntArrayRegion(a, 0, count, static_cast<const jint*>(elements));
+        return a;
+    }
+    case kLong: {
+        jlongArray a = env->NewLongArray(count);
+        if (a) env->SetLongArrayRegion(a, 0, count, static_cast<const jlong*>(elements));
+        return a;
+    }
+    case kChar: {
+        jcharArray a = env->NewCharArray(count);
+        if (a) env->SetCharArrayRegion(a, 0, count, static_cast<const jchar*>(elements));
+        return a;
+    }
+    case kDouble: {
+        jdoubleArray a = env->NewDoubleArray(count);
+        if (a) env->SetDoubleArrayRegion(a, 0, count, static_cast<const jdouble*>(elements));
+        return a;
+    }
+    case kBoolean: {
+        jbooleanArray a = env->NewBooleanArray(count);
+        if (a == nullptr) return nullptr;
+        jboolean* out = env->GetBooleanArrayElements(a, nullptr);
+        for (int32_t k = 0; k < count; ++k) out[k] = NativeElement(code, elements, k).i != 0;
+        env->ReleaseBooleanArrayElements(a, out, 0);
+        return a;
+    }
+    case kFloat: {
+        jfloatArray a = env->NewFloatArray(count);
+        if (a == nullptr) return nullptr;
+        jfloat* out = env->GetFloatArrayElements(a, nullptr);
+        for (int32_t k = 0; k < count; ++k) out[k] = static_cast<jfloat>(NativeElement(code, elements, k).d);
+        env->ReleaseFloatArrayElements(a, out, 0);
+        return a;
+    }
+    default:
+        return nullptr;
+    }
+}
+
+char* CopyJavaString(JNIEnv* env, jstring text) {
+    const jsize length = env->GetStringUTFLength(text);
+    auto* copy = static_cast<char*>(std::malloc(static_cast<size_t>(length) + 1));
+    if (copy == nullptr) {
+        Fatal("Cannot allocate memory for new SUBLIME object\n");
+    }
+    env->GetStringUTFRegion(text, 0, env->GetStringLength(text), copy);
+    copy[length] = '\0';
+    return copy;
+}
+
+void ThrowIllegalArgument(JNIEnv* env, const std::string& message) {
+    jclass cls = env->FindClass("java/lang/IllegalArgumentException");
+    if (cls != nullptr) {
+        env->ThrowNew(cls, message.c_str());
+    }
+}
+
+} // namespace
+} // namespace lime
+
+using namespace lime;
+
+extern "C" JNIEXPORT jlong JNICALL Java_com_zeph_plex_lime_LimeFunction_newLimeFunction(JNIEnv* env, jclass,
+                                                                                         jstring packageName,
+                                                                                         jstring className,
+                                                                                         jstring methodName) {
+    SUBLIME_REQUIRE(packageName != nullptr && className != nullptr && methodName != nullptr, 0);
+    char* package = CopyJavaString(env, packageName);
+    char* cls = CopyJavaString(env, className);
+    char* method = CopyJavaString(env, methodName);
+    LimeFunction* function = NewLimeFunction(package, cls, method);
+    FillBoxingCache(env);
+    std::free(package);
+    std::free(cls);
+    std::free(method);
+    return static_cast<jlong>(reinterpret_cast<intptr_t>(function));
+}
+
+extern "C" JNIEXPORT void JNICALL Java_com_zeph_plex_lime_LimeFunction_deleteLimeFunction(JNIEnv*, jclass,
+                                                                                           jlong handle) {
+    DeleteLimeFunction(reinterpret_cast<LimeFunction*>(static_cast<intptr_t>(handle)));
+}
+
+extern "C" JNIEXPORT jobject JNICALL Java_com_zeph_plex_lime_LimeFunction_invokeLimeFunction(JNIEnv* env, jclass,
+                                                                                              jlong handle,
+                                                                                              jobjectArray args) {
+    const int32_t threadId = platform::CurrentThreadId();
+    auto* f = reinterpret_cast<LimeFunction*>(static_cast<intptr_t>(handle));
+    SUBLIME_REQUIRE(f != nullptr && f->data != nullptr, nullptr);
+    const jsize given = args != nullptr ? env->GetArrayLength(args) : 0;
+    if (given != f->data->argCount) {
+        ReportPrecondition("(*env)->GetArrayLength(env, args) == f->data->argCount");
+        ThrowIllegalArgument(env, "wrong number of arguments");
+        return nullptr;
+    }
+    const LimeFunctionData* data = f->data;
+    ThreadSlot* slot = CallingThreadSlot(threadId, "SUBLIME: could not acquire event for \n");
+    const int64_t started = data->trace ? WallClockMs() : 0;
+
+    // Sizes first; also refuse arguments of the wrong Java type before anything is sent.
+    int64_t length = 8;
+    for (int32_t k = 0; k < data->argCount; ++k) {
+        const int32_t code = data->argTypes[k];
+        jobject argument = env->GetObjectArrayElement(args, k);
+        const bool isArray = IsArrayType(code) && ArrayClassName(code) != nullptr;
+        if (!isArray && !(IsScalarType(code) && code != kFloat && code != kDouble)) {
+            Fatal("Data type %i not supported by SUBLIME\n", code);
+        }
+        const char* expected = isArray ? ArrayClassName(code) : kBoxes[0].className;
+        for (const BoxInfo& box : kBoxes) {
+            if (!isArray && box.code == code) {
+                expected = box.className;
+            }
+        }
+        jclass expectedClass = env->FindClass(expected);
+        const bool fits = (isArray && argument == nullptr) ||
+                          (argument != nullptr && expectedClass != nullptr && env->IsInstanceOf(argument, expectedClass));
+        if (expectedClass != nullptr) {
+            env->DeleteLocalRef(expectedClass);
+        }
+        if (!fits) {
+            if (argument != nullptr) {
+                env->DeleteLocalRef(argument);
+            }
+            ThrowIllegalArgument(env, "argument " + std::to_string(k + 1) + " of " + data->name + " must be a " +
+                                          (isArray ? std::string(TypeName(code)) + "[]" : std::string(expected)));
+            return nullptr;
+        }
+        if (isArray) {
+            const jsize n = argument != nullptr ? env->GetArrayLength(static_cast<jarray>(argument)) : 0;
+            length += 4 + static_cast<int64_t>(ElementSize(code)) * n;
+        } else {
+            length += ScalarWireSize(code);
+        }
+        if (argument != nullptr) {
+            env->DeleteLocalRef(argument);
+        }
+    }
+    if (length > INT32_MAX) {
+        Fatal("SUBLIME out of memory: cannot allocate %li bytes", static_cast<long>(length));
+    }
+    Reserve(slot->message, length);
+
+    const bool tracing = data->trace != 0;
+    std::string trace;
+    if (tracing) {
+        TraceCallStart(data);
+    }
+    uint8_t* out = slot->message.data;
+    StoreInt32(out, LIME_CALL);
+    StoreInt32(out + 4, data->functionId);
+    out += 8;
+    for (int32_t k = 0; k < data->argCount; ++k) {
+        const int32_t code = data->argTypes[k];
+        jobject argument = env->GetObjectArrayElement(args, k);
+        std::string shown;
+        if (IsArrayType(code)) {
+            if (argument == nullptr) {
+                StoreInt32(out, -1);
+                out += 4;
+                shown = "null";
+            } else {
+                auto array = static_cast<jarray>(argument);
+                const jsize n = env->GetArrayLength(array);
+                void* elements = env->GetPrimitiveArrayCritical(array, nullptr);
+                StoreInt32(out, n);
+                if (elements != nullptr) {
+                    EncodeJavaArray(code, elements, n, out + 4);
+                    env->ReleasePrimitiveArrayCritical(array, elements, JNI_ABORT);
+                }
+                if (tracing) {
+                    const uint8_t* wire = out + 4;
+                    shown = FormatArray(code, true, n, [&](int32_t i) { return WireElement(code, wire, i); });
+                }
+                out += 4 + static_cast<int64_t>(ElementSize(code)) * n;
+            }
+        } else {
+            Scalar value = Unbox(env, code, argument);
+            out += EncodeScalar(code, value, out);
+            if (tracing) {
+                shown = FormatScalar(code, value);
+            }
+        }
+        if (argument != nullptr) {
+            env->DeleteLocalRef(argument);
+        }
+        if (tracing) {
+            trace += (k > 0 ? ", " : "") + shown;
+        }
+    }
+    if (tracing) {
+        trace += ")\n";
+        TraceText(trace.c_str());
+    }
+
+    const RequestPart parts[] = {
+        {threadId, nullptr, 0, "SUBLIME: Failed to write call threadID\n"},
+        {static_cast<int32_t>(length), nullptr, 0, "SUBLIME: Failed to write command length\n"},
+        {0, slot->message.data, static_cast<int32_t>(length), "SUBLIME: Failed to write call data\n"},
+    };
+    SendRequest(slot, parts, 3);
+    AwaitReply(slot);
+
+    const int32_t type = data->returnType;
+    jobject result = nullptr;
+    std::string shown = "void";
+    if (IsArrayType(type)) {
+        int32_t count = 0;
+        void* elements = ReadArrayResult(slot, type, &count);
+        if (elements != nullptr) {
+            result = MakeJavaArray(env, type, elements, count);
+        }
+        if (tracing) {
+            shown = FormatArray(type, elements != nullptr, count,
+                                [&](int32_t i) { return NativeElement(type, elements, i); });
+        }
+    } else if (type != kVoid) {
+        Scalar value;
+        if (type == kLong) {
+            value.i = ReadReplyLong();
+        } else if (type == kFloat || type == kDouble) {
+            value.d = BitsDouble(ReadReplyLong());
+            if (type == kFloat) {
+                value.d = static_cast<float>(value.d);
+            }
+        } else {
+            value.i = ReadReplyInt();
+        }
+        if (IsScalarType(type)) {
+            result = BoxScalar(env, type, value);
+        }
+        if (tracing) {
+            shown = FormatScalar(type, value);
+        }
+    }
+    if (tracing) {
+        std::printf("SUBLIME: call to %s returned %s in %i ms\n", data->name, shown.c_str(),
+                    static_cast<int>(WallClockMs() - started));
+        std::fflush(stdout);
+    }
+    FinishReply(slot);
+    return result;
+}

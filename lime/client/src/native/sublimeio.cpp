@@ -1,0 +1,345 @@
+// Shared buffers: naming, creation and opening, and the blocking ring operations. The named
+// mutex serialises every access to header and data across both processes; the two auto-reset
+// events wake a writer waiting for room and a reader waiting for data.
+#include "sublimeio.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "bytes.h"
+#include "report.h"
+
+namespace {
+
+// Header word offsets in the mapping.
+constexpr int kCapacity = 0;
+constexpr int kClosed = 4;
+constexpr int kReadPos = 8;
+constexpr int kUsed = 12;
+
+// A blocked reader or writer wakes by event. It also re-checks the buffer this often, so that
+// a peer that died holding the mutex is noticed (by the next lock) rather than waited for.
+constexpr int kRecheckMs = 250;
+
+int32_t Header(const SharedBuffer* b, int offset) { return lime::LoadInt32(b->dataBuffer + offset); }
+void SetHeader(SharedBuffer* b, int offset, int32_t value) { lime::StoreInt32(b->dataBuffer + offset, value); }
+uint8_t* Data(SharedBuffer* b) { return b->dataBuffer + kSharedBufferHeaderSize; }
+
+// Takes the buffer's mutex. When the previous owner died holding it, header and data may be
+// half-updated: the buffer is then closed and emptied so that both sides stop instead of
+// decoding garbage or waiting for a process that is gone. False when the mutex is unusable.
+bool Lock(SharedBuffer* b) {
+    switch (b->mutex->Lock()) {
+    case platform::IpcLockResult::Locked:
+        return true;
+    case platform::IpcLockResult::OwnerDied:
+        std::fprintf(stderr, "SUBLIMEIO: A process died while holding the shared buffer mutex; "
+                             "the buffer is closed\n");
+        std::fflush(stderr);
+        SetHeader(b, kClosed, 1);
+        SetHeader(b, kUsed, 0);
+        b->spaceEvent->Set();
+        b->dataEvent->Set();
+        return true;
+    case platform::IpcLockResult::Failed:
+        break;
+    }
+    return false;
+}
+
+void Unlock(SharedBuffer* b) { b->mutex->Unlock(); }
+
+int Write(SharedBuffer* b, const void* bytes, int numOfBytes) {
+    SUBLIME_REQUIRE(b != nullptr, -1);
+    SUBLIME_REQUIRE(numOfBytes >= 0, -1);
+    if (numOfBytes == 0) {
+        return 0;
+    }
+    SUBLIME_REQUIRE(bytes != nullptr, -1);
+    if (!Lock(b)) {
+        return -1;
+    }
+    const int32_t capacity = Header(b, kCapacity);
+    int32_t used = Header(b, kUsed);
+    while (used == capacity) {
+        if (Header(b, kClosed) != 0) {
+            Unlock(b);
+            return -1;
+        }
+        Unlock(b);
+        b->spaceEvent->Wait(kRecheckMs);
+        if (!Lock(b)) {
+            return -1;
+        }
+        used = Header(b, kUsed);
+    }
+    if (Header(b, kClosed) != 0) {
+        Unlock(b);
+        return -1;
+    }
+    const int32_t free = capacity - used;
+    const int32_t k = std::min(numOfBytes, free);
+    const int32_t start = static_cast<int32_t>((static_cast<int64_t>(Header(b, kReadPos)) + used) % capacity);
+    const int32_t first = std::min(k, capacity - start);
+    std::memcpy(Data(b) + start, bytes, static_cast<size_t>(first));
+    std::memcpy(Data(b), static_cast<const uint8_t*>(bytes) + first, static_cast<size_t>(k - first));
+    SetHeader(b, kUsed, used + k);
+    if (k == free) {
+        // A full buffer can take nothing more until the reader runs; wake it now.
+        b->dataEvent->Set();
+    }
+    Unlock(b);
+    return k;
+}
+
+int Read(SharedBuffer* b, void* bytes, int numOfBytes) {
+    SUBLIME_REQUIRE(b != nullptr, -1);
+    SUBLIME_REQUIRE(numOfBytes >= 0, -1);
+    if (numOfBytes == 0) {
+        return 0;
+    }
+    SUBLIME_REQUIRE(bytes != nullptr, -1);
+    if (!Lock(b)) {
+        return -1;
+    }
+    int32_t used = Header(b, kUsed);
+    while (used == 0) {
+        if (Header(b, kClosed) != 0) {
+            Unlock(b);
+            return -1;
+        }
+        Unlock(b);
+        b->dataEvent->Wait(kRecheckMs);
+        if (!Lock(b)) {
+            return -1;
+        }
+        used = Header(b, kUsed);
+    }
+    const int32_t capacity = Header(b, kCapacity);
+    const int32_t readPos = Header(b, kReadPos);
+    const int32_t k = std::min(used, numOfBytes);
+    const int32_t first = std::min(k, capacity - readPos);
+    std::memcpy(bytes, Data(b) + readPos, static_cast<size_t>(first));
+    std::memcpy(static_cast<uint8_t*>(bytes) + first, Data(b), static_cast<size_t>(k - first));
+    SetHeader(b, kReadPos, static_cast<int32_t>((static_cast<int64_t>(readPos) + k) % capacity));
+    SetHeader(b, kUsed, used - k);
+    if (used == capacity) {
+        // The writer may be waiting for room.
+        b->spaceEvent->Set();
+    }
+    Unlock(b);
+    return k;
+}
+
+int WriteFully(SharedBuffer* b, const void* bytes, int numOfBytes) {
+    SUBLIME_REQUIRE(b != nullptr, -1);
+    SUBLIME_REQUIRE(numOfBytes >= 0, -1);
+    const auto* next = static_cast<const uint8_t*>(bytes);
+    while (numOfBytes > 0) {
+        int written = b->write(b, next, numOfBytes);
+        if (written < 0) {
+            return written;
+        }
+        next += written;
+        numOfBytes -= written;
+    }
+    return 0;
+}
+
+int ReadFully(SharedBuffer* b, void* bytes, int numOfBytes) {
+    SUBLIME_REQUIRE(b != nullptr, -1);
+    SUBLIME_REQUIRE(numOfBytes >= 0, -1);
+    auto* next = static_cast<uint8_t*>(bytes);
+    while (numOfBytes > 0) {
+        int got = b->read(b, next, numOfBytes);
+        if (got < 0) {
+            return got;
+        }
+        next += got;
+        numOfBytes -= got;
+    }
+    return 0;
+}
+
+int WriteInt(SharedBuffer* b, int32_t value) {
+    uint8_t bytes[4];
+    lime::StoreInt32(bytes, value);
+    return WriteFully(b, bytes, 4);
+}
+
+int ReadInt(SharedBuffer* b, int32_t* value) {
+    SUBLIME_REQUIRE(value != nullptr, -1);
+    uint8_t bytes[4];
+    int result = ReadFully(b, bytes, 4);
+    if (result == 0) {
+        *value = lime::LoadInt32(bytes);
+    }
+    return result;
+}
+
+int ReadLong(SharedBuffer* b, int64_t* value) {
+    SUBLIME_REQUIRE(value != nullptr, -1);
+    uint8_t bytes[8];
+    int result = ReadFully(b, bytes, 8);
+    if (result == 0) {
+        *value = lime::LoadInt64(bytes);
+    }
+    return result;
+}
+
+void Flush(SharedBuffer* b) {
+    SUBLIME_REQUIRE(b != nullptr);
+    if (!Lock(b)) {
+        return;
+    }
+    if (Header(b, kUsed) > 0) {
+        b->dataEvent->Set();
+    }
+    Unlock(b);
+}
+
+void Close(SharedBuffer* b) {
+    SUBLIME_REQUIRE(b != nullptr);
+    if (Lock(b)) {
+        SetHeader(b, kClosed, 1);
+        Unlock(b);
+    }
+    b->spaceEvent->Set();
+    b->dataEvent->Set();
+}
+
+void InstallOperations(SharedBuffer* b) {
+    b->write = Write;
+    b->writeFully = WriteFully;
+    b->writeInt = WriteInt;
+    b->writeIntLime = WriteInt;
+    b->flush = Flush;
+    b->read = Read;
+    b->readFully = ReadFully;
+    b->readInt = ReadInt;
+    b->readIntLime = ReadInt;
+    b->readLong = ReadLong;
+    b->close = Close;
+}
+
+// Makes or attaches to the mutex and both events, each under its own name.
+bool MakeIpcObjects(SharedBuffer* b, const bufferId* id, bool creator, int* error) {
+    char name[27];
+    const char* suffixes[] = {"mtx", "bre", "dre"};
+    for (int i = 0; i < 3; ++i) {
+        if (!SharedBufferObjectName(name, id, suffixes[i])) {
+            *error = EINVAL;
+            return false;
+        }
+        bool made = false;
+        if (i == 0) {
+            b->mutex = creator ? platform::IpcMutex::Create(name, error) : platform::IpcMutex::Open(name, error);
+            made = b->mutex != nullptr;
+        } else {
+            auto& event = i == 1 ? b->spaceEvent : b->dataEvent;
+            event = creator ? platform::IpcEvent::Create(name, error) : platform::IpcEvent::Open(name, error);
+            made = event != nullptr;
+        }
+        if (!made) {
+            b->mutex.reset();
+            b->spaceEvent.reset();
+            b->dataEvent.reset();
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool SharedBufferObjectName(char name[27], const bufferId* id, const char* suffix) {
+    int length = std::snprintf(name, 27, "%s%08x%08x%s", "sublime", static_cast<unsigned>(id->processId),
+                               static_cast<unsigned>(id->index), suffix);
+    return length == 26;
+}
+
+SharedBuffer* SharedBufferCreate(const bufferId* id, int size) {
+    SUBLIME_REQUIRE(id != nullptr, nullptr);
+    SUBLIME_REQUIRE(size > kSharedBufferHeaderSize, nullptr);
+    auto* b = new (std::nothrow) SharedBuffer();
+    if (b == nullptr) {
+        ReportSystemError("SUBLIMEIO: Could not create shared buffer", ENOMEM);
+        return nullptr;
+    }
+    int error = 0;
+    if (!MakeIpcObjects(b, id, true, &error)) {
+        ReportSystemError("SUBLIMEIO: Could not create shared buffer IPC objects", error);
+        EndProcessWithFailure();
+    }
+    char name[27];
+    if (!SharedBufferObjectName(name, id, "shm")) {
+        ReportSystemError("SUBLIMEIO: Could not construct shared buffer name", EINVAL);
+        EndProcessWithFailure();
+    }
+    b->mapping = platform::SharedMemory::Create(name, static_cast<size_t>(size), &error);
+    if (b->mapping == nullptr) {
+        ReportSystemError("SUBLIMEIO: Could not create file mapping object ", error);
+        EndProcessWithFailure();
+    }
+    b->dataBuffer = static_cast<uint8_t*>(b->mapping->Map(&error));
+    if (b->dataBuffer == nullptr) {
+        ReportSystemError("SUBLIMEIO: Could not map view of file ", error);
+        EndProcessWithFailure();
+    }
+    InstallOperations(b);
+    SetHeader(b, kCapacity, size - kSharedBufferHeaderSize);
+    SetHeader(b, kClosed, 0);
+    SetHeader(b, kReadPos, 0);
+    SetHeader(b, kUsed, 0);
+    return b;
+}
+
+SharedBuffer* SharedBufferOpen(const bufferId* id, int size) {
+    SUBLIME_REQUIRE(id != nullptr, nullptr);
+    SUBLIME_REQUIRE(size > kSharedBufferHeaderSize, nullptr);
+    auto* b = new (std::nothrow) SharedBuffer();
+    if (b == nullptr) {
+        ReportSystemError("SUBLIMEIO: Could not create shared buffer", ENOMEM);
+        return nullptr;
+    }
+    char name[27];
+    if (!SharedBufferObjectName(name, id, "shm")) {
+        ReportSystemError("SUBLIMEIO: Could not construct shared buffer name", EINVAL);
+        delete b;
+        return nullptr;
+    }
+    int error = 0;
+    b->mapping = platform::SharedMemory::Open(name, static_cast<size_t>(size), &error);
+    if (b->mapping == nullptr) {
+        ReportSystemError("SUBLIMEIO: Could not open file mapping object", error);
+        delete b;
+        return nullptr;
+    }
+    // The mapping exists, so its creator has already made these objects: we attach to them.
+    if (!MakeIpcObjects(b, id, false, &error)) {
+        ReportSystemError("SUBLIMEIO: Could not create shared buffer IPC objects", error);
+        delete b;
+        return nullptr;
+    }
+    b->dataBuffer = static_cast<uint8_t*>(b->mapping->Map(&error));
+    if (b->dataBuffer == nullptr) {
+        ReportSystemError("SUBLIMEIO: Could not map view of file ", error);
+        EndProcessWithFailure();
+    }
+    InstallOperations(b);
+    return b;
+}
+
+void SharedBufferDestroy(SharedBuffer* buffer) {
+    if (buffer == nullptr) {
+        return;
+    }
+    if (buffer->dataBuffer != nullptr) {
+        buffer->close(buffer);
+    }
+    delete buffer;
+}

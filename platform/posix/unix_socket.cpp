@@ -1,0 +1,131 @@
+// Local stream sockets on POSIX (AF_UNIX, SOCK_STREAM).
+#include "platform/unix_socket.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+bool FillAddress(const std::string& path, sockaddr_un* address) {
+    std::memset(address, 0, sizeof(*address));
+    address->sun_family = AF_UNIX;
+    if (path.size() >= sizeof(address->sun_path)) {
+        return false;
+    }
+    std::memcpy(address->sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
+class PosixLocalStream : public LocalStream {
+public:
+    explicit PosixLocalStream(int fd) : fd_(fd) {}
+    ~PosixLocalStream() override { close(fd_); }
+
+    bool SendAll(const void* bytes, size_t size) override {
+        const char* next = static_cast<const char*>(bytes);
+        while (size > 0) {
+            ssize_t sent = send(fd_, next, size, MSG_NOSIGNAL);
+            if (sent < 0 && errno == EINTR) {
+                continue;
+            }
+            if (sent <= 0) {
+                return false;
+            }
+            next += sent;
+            size -= static_cast<size_t>(sent);
+        }
+        return true;
+    }
+
+    bool ReceiveAll(void* bytes, size_t size) override {
+        char* next = static_cast<char*>(bytes);
+        while (size > 0) {
+            ssize_t got = recv(fd_, next, size, 0);
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got <= 0) {
+                return false;
+            }
+            next += got;
+            size -= static_cast<size_t>(got);
+        }
+        return true;
+    }
+
+private:
+    int fd_;
+};
+
+class PosixLocalListener : public LocalListener {
+public:
+    PosixLocalListener(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    ~PosixLocalListener() override {
+        close(fd_);
+        unlink(path_.c_str());
+    }
+
+    std::unique_ptr<LocalStream> Accept(int* error) override {
+        for (;;) {
+            int fd = accept(fd_, nullptr, nullptr);
+            if (fd >= 0) {
+                return std::make_unique<PosixLocalStream>(fd);
+            }
+            if (errno != EINTR) {
+                *error = errno;
+                return nullptr;
+            }
+        }
+    }
+
+private:
+    int fd_;
+    std::string path_;
+};
+
+} // namespace
+
+std::unique_ptr<LocalStream> LocalStream::Connect(const std::string& path, int* error) {
+    sockaddr_un address;
+    if (!FillAddress(path, &address)) {
+        *error = ENAMETOOLONG;
+        return nullptr;
+    }
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        *error = errno;
+        return nullptr;
+    }
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+        *error = errno;
+        close(fd);
+        return nullptr;
+    }
+    return std::make_unique<PosixLocalStream>(fd);
+}
+
+std::unique_ptr<LocalListener> LocalListener::Listen(const std::string& path, int* error) {
+    sockaddr_un address;
+    if (!FillAddress(path, &address)) {
+        *error = ENAMETOOLONG;
+        return nullptr;
+    }
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        *error = errno;
+        return nullptr;
+    }
+    unlink(path.c_str());
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 || listen(fd, 4) != 0) {
+        *error = errno;
+        close(fd);
+        return nullptr;
+    }
+    return std::make_unique<PosixLocalListener>(fd, path);
+}
+
+} // namespace platform
