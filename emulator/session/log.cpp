@@ -1,0 +1,165 @@
+// The message function and the session log file. One lock serialises every call, so a console
+// text and its log line never interleave with those of another thread (the System.out reader
+// runs beside the main thread in a debug session).
+#include "session/log.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "session/cleanup.h"
+#include "session/log_text.h"
+#include "session/program_texts.h"
+
+bool LogEnabled = false;
+bool ConsoleEnabled = true;
+
+namespace {
+
+constexpr char LogFileName[] = "PVXLogfile.log";
+// The log path is kept within the length the log always had (a 261-character buffer).
+constexpr std::size_t LogPathLimit = 260;
+
+// The state lives for the whole process and is never destroyed: a reader thread that was
+// abandoned at the session's end may still print while the process exits.
+struct LogState {
+    std::mutex lock;
+    std::string filePath;
+    bool atLineStart = true;
+    bool lastWasCr = false;
+};
+LogState& State() {
+    static LogState* state = new LogState;
+    return *state;
+}
+
+std::string FormatMessage(const char* format, va_list arguments) {
+    va_list probe;
+    va_copy(probe, arguments);
+    int length = std::vsnprintf(nullptr, 0, format, probe);
+    va_end(probe);
+    if (length <= 0) {
+        return std::string();
+    }
+    std::vector<char> buffer(static_cast<std::size_t>(length) + 1);
+    std::vsnprintf(buffer.data(), buffer.size(), format, arguments);
+    return std::string(buffer.data(), static_cast<std::size_t>(length));
+}
+
+// Finds the log path on first use and empties the file, so each run starts a new log.
+bool EnsureLogFile() {
+    if (!State().filePath.empty()) {
+        return true;
+    }
+    std::string folder = platform::TempFolder();
+    if (folder.empty()) {
+        return false;
+    }
+    std::string path = folder + LogFileName;
+    if (path.size() > LogPathLimit) {
+        return false;
+    }
+    State().filePath = path;
+    State().lastWasCr = false;
+    if (std::FILE* file = std::fopen(State().filePath.c_str(), "wb")) {
+        std::fclose(file);
+    }
+    return true;
+}
+
+// The file is opened and closed for every message, so what is on disk is always complete.
+void AppendToLogFile(const std::string& text) {
+    if (!LogEnabled || !EnsureLogFile()) {
+        return;
+    }
+    std::FILE* file = std::fopen(State().filePath.c_str(), "ab");
+    if (file == nullptr) {
+        return;
+    }
+    const std::string stored = LogFileText(text, State().lastWasCr);
+    std::fwrite(stored.data(), 1, stored.size(), file);
+    std::fflush(file);
+    std::fclose(file);
+}
+
+void WriteConsole(std::FILE* stream, const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+void LogPrint(bool toStdout, bool toStderr, const char* prefix, const char* format, ...) {
+    std::lock_guard<std::mutex> lock(State().lock);
+    va_list arguments;
+    va_start(arguments, format);
+    const std::string text = FormatMessage(format, arguments);
+    va_end(arguments);
+    if (text.empty()) {
+        return;
+    }
+    AppendToLogFile(text);
+    if ((!toStdout && !toStderr) || !ConsoleEnabled) {
+        return;
+    }
+    const std::string console = ConsoleText(text, prefix, State().atLineStart);
+    if (toStdout) {
+        WriteConsole(stdout, console);
+    }
+    if (toStderr) {
+        WriteConsole(stderr, console);
+    }
+}
+
+std::string ProcessCommandLine(int argc, char** argv) {
+    std::string line;
+    for (int i = 0; i < argc; ++i) {
+        if (i > 0) {
+            line += ' ';
+        }
+        line += platform::QuoteArgument(argv[i] != nullptr ? argv[i] : "");
+    }
+    return line;
+}
+
+void WriteLogHeader(int argc, char** argv) {
+    if (argc < 2) {
+        PrintUsage(argc > 0 ? argv[0] : "");
+        CleanUp(false, 0);
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "-emulog") {
+            LogEnabled = true;
+        }
+    }
+    const platform::LocalTime now = platform::CurrentLocalTime();
+    const std::string rule(50, '=');
+    LogPrint(false, false, nullptr, "\n");
+    LogPrint(false, false, nullptr, "%s\n", rule.c_str());
+    LogPrint(false, false, nullptr, "Start logfile at      : %02d.%02d.%04d  %02d:%02d.%02d\n",
+             now.day, now.month, now.year, now.hour, now.minute, now.second);
+    LogPrint(false, false, nullptr, "emulator build time   : %s  %s\n", __DATE__, __TIME__);
+    LogPrint(false, false, nullptr, "emulator version      : %s, %d bit\n", EmulatorVersion,
+             static_cast<int>(sizeof(void*) * 8));
+    LogPrint(false, false, nullptr, "%s\n", rule.c_str());
+    LogPrint(false, false, nullptr, "\"COMPANY_NAME\" : %s\n", CompanyName);
+    LogPrint(false, false, nullptr, "\"TOOL_KIT_NAME\": %s\n", ToolkitName);
+    LogPrint(false, false, nullptr, "Commandline:\n%s\n", ProcessCommandLine(argc, argv).c_str());
+}
+
+std::string CurrentLogFilePath() {
+    std::lock_guard<std::mutex> lock(State().lock);
+    return State().filePath;
+}
+
+void ForgetLogFile() {
+    std::lock_guard<std::mutex> lock(State().lock);
+    State().filePath.clear();
+    State().atLineStart = true;
+    State().lastWasCr = false;
+}
