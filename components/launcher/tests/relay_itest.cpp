@@ -94,5 +94,14 @@ TEST_F(Relay, TwoLaunchersAtOnceKeepTheirOwnOutput) {
     EXPECT_TRUE(fs::is_empty(tree_.RuntimeFolder()));
 }
 
+TEST_F(Relay, AReaderThatGoesAwayNeitherKillsTheLauncherNorBlocksJava) {
+    // The launcher's output is a pipe closed after the first bytes; Java keeps writing 2 MB.
+    auto result = tree_.RunShell("{ \"$0\" \"$@\" <\"$IN\" 2>\"$ERR\"; echo $? >\"$RC\"; } | head -c 10 >\"$OUT\"",
+                                 {"--flood", "1000000", "--exit", "6"}, "", {});
+    EXPECT_EQ(LauncherTree::ReadFile(tree_.Root() + "/late.rc"), "6\n");
+    EXPECT_EQ(result.out, "out 000000");
+    EXPECT_THAT(result.err, IsEmpty());
+}
+
 } // namespace
 } // namespace launcher_test

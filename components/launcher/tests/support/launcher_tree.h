@@ -62,9 +62,12 @@ public:
     // so the launcher is held up writing while Java goes on and ends.
     RunResult RunWithLateReader(const std::vector<std::string>& arguments) const;
 
-private:
+    // Runs a /bin/sh script with $0 the launcher and $@ the arguments; $IN, $OUT, $ERR and $RC
+    // name files in the tree. RunResult.out and .err are read from $OUT and $ERR.
     RunResult RunShell(const std::string& script, const std::vector<std::string>& arguments,
                        const std::string& input, const std::map<std::string, std::string>& environment) const;
+
+private:
 
     std::string root_;
     std::string baseDir_;
