@@ -49,7 +49,10 @@ template <typename SectionVisitor, typename KeyVisitor>
 void WalkProfile(const std::string& text, SectionVisitor visitSection, KeyVisitor visitKey) {
     std::string section;
     bool inSection = false;
-    std::istringstream lines(text);
+    // Editors on Windows often start a UTF-8 file with a byte order mark; it is not part of the
+    // first line.
+    const bool hasBom = text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0;
+    std::istringstream lines(hasBom ? text.substr(3) : text);
     std::string line;
     while (std::getline(lines, line)) {
         // Lines may end in CR LF, LF or, within one getline piece, bare CRs.

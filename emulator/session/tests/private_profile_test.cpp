@@ -87,6 +87,10 @@ TEST_F(ProfileFile, SectionNamesAreListedOnceInFileOrder) {
     EXPECT_FALSE(HasProfileSection(path_, "Third"));
 }
 
+TEST(ProfileText, ByteOrderMarkBeforeTheFirstSectionIsSkipped) {
+    EXPECT_EQ(ProfileStringFromText("\xEF\xBB\xBF[Debug]\r\nUDPport=5000\r\n", "Debug", "UDPport", ""), "5000");
+}
+
 TEST(ProfileText, BinaryGarbageGivesTheDefault) {
     std::string garbage;
     for (int i = 0; i < 4096; ++i) {
