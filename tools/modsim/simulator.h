@@ -78,6 +78,8 @@ struct ModuleState {
     std::vector<std::string> startedPrograms;    // every accepted at^kjra= argument, in order
     int resets = 0;                              // at+cfun=1,1 and debug-mode restarts
     uint32_t unavailableUntilTick = 0;           // a restarting USB port refuses connections until then
+    uint32_t bootUntilTick = 0;                  // a restarting module ignores commands until then
+    bool restarting = false;                     // a restart is under way (both ticks above apply)
 };
 
 // The answer a command handler gives.
@@ -132,7 +134,13 @@ public:
     void Restart();
 
     // True while a restarting USB port is away.
-    bool PortUnavailable() const;
+    bool PortUnavailable();
+    // True while the module boots after a restart (it ignores what it receives).
+    bool Booting();
+
+    // Set when the connection in progress must end (a USB port vanished, the simulator stops).
+    bool DropConnection() const { return dropConnection_; }
+    void ClearDropConnection() { dropConnection_ = false; }
 
     // The built-in command set, exposed for the unit tests.
     CommandAnswer AnswerBuiltIn(const std::string& command);
@@ -148,6 +156,7 @@ private:
     std::vector<CommandHandler> handlers_;
     std::vector<std::function<void()>> disconnectHandlers_;
     std::map<std::string, RegisteredOption> extensionOptions_;
+    bool dropConnection_ = false;
 };
 
 // The line-rate delay for n bytes at a baud rate: 10 bits per byte (start, 8 data, stop).
