@@ -1,0 +1,92 @@
+#include "session/session_settings.h"
+
+#include <cstdint>
+
+#include "debuglink/udp_port.h"
+#include "module/discovery.h"
+#include "module/gsm0338.h"
+#include "session/log.h"
+#include "session/path_helpers.h"
+#include "session/private_profile.h"
+#include "session/program_texts.h"
+#include "session/records.h"
+
+namespace {
+
+constexpr char IniSection[] = "Debug";
+
+// The module name of one application file: its file name must contain the extension, and every
+// character must exist in the module's character set.
+bool ModuleFileName(const std::string& path, const char* extension, const char* missingMessage,
+                    const char* conversionMessage, const char* selectedMessage,
+                    std::string& moduleName) {
+    const std::string fileName = FileNameOfPath(path);
+    if (fileName.find(extension) == std::string::npos) {
+        LogPrint(false, true, nullptr, missingMessage, path.c_str());
+        return false;
+    }
+    if (!EncodeGsm0338(fileName, moduleName)) {
+        LogPrint(false, true, nullptr, "%s", conversionMessage);
+        return false;
+    }
+    LogPrint(false, false, nullptr, selectedMessage, moduleName.c_str());
+    return true;
+}
+
+} // namespace
+
+std::string ReadIniText(const std::string& key, const std::string& defaultValue) {
+    return ReadProfileString(IniFilePath, IniSection, key, defaultValue);
+}
+
+std::string ServerPortOfAddress(const std::string& address) {
+    const std::size_t colon = address.find(':');
+    return colon == std::string::npos ? address : address.substr(colon + 1);
+}
+
+bool LoadSessionSettings() {
+    if (!ReadPortSettings()) {
+        return false;
+    }
+    SelectUdpPort();
+
+    Settings.LocalIpAddress = ReadIniText("LocalIpAddress", "192.168.0.2");
+    Settings.RemoteIpAddress = ReadIniText("RemoteIpAddress", "192.168.0.1");
+    Settings.DebugPort = ReadIniText("DebugPort", "2000");
+    Settings.InitAtCommand = ReadIniText("InitAtCommand", "ATE0") + "\r";
+
+    if (Settings.DebugServerAddress.find(':') != std::string::npos) {
+        Settings.DebugServerAddress = ServerPortOfAddress(Settings.DebugServerAddress);
+        LogPrint(false, false, nullptr, "Server port is set without \"<computername>:\" to: %s\n",
+                 Settings.DebugServerAddress.c_str());
+    } else {
+        LogPrint(false, false, nullptr, "Server port is: %s\n", Settings.DebugServerAddress.c_str());
+    }
+
+    if (!ModuleFileName(Application.JarPath, ".jar",
+                        "\nNo IDE Jar filename included in given classpath \"%s\"\n",
+                        "\nFailed to convert jar filename to GSM character set!\n",
+                        "Selected IDE Jar filename: %s\n", Application.ModuleJarName)) {
+        return false;
+    }
+    if (!ModuleFileName(Application.JadPath, ".jad",
+                        "\nNo IDE Jad filename included in given xdescriptor \"%s\"\n",
+                        "\nFailed to convert jad filename to GSM character set!\n",
+                        "Selected IDE Jad filename: %s\n", Application.ModuleJadName)) {
+        return false;
+    }
+
+    // Read as a signed 32-bit number and compared unsigned, so a negative value is out of range.
+    Settings.AgentDelayMs =
+        static_cast<uint32_t>(ReadProfileInt(IniFilePath, IniSection, "DebugAgentDelay", 0));
+    LogPrint(false, false, nullptr, "Used Debug Agent delay timer with: \"%d ms\"\n",
+             static_cast<int>(Settings.AgentDelayMs));
+    if (Settings.AgentDelayMs > MaxAgentDelayMs) {
+        LogPrint(false, true, nullptr, "\nDebug Agent delay timer is out of range (%s)!", "0, 120000");
+        LogPrint(false, true, nullptr, "\nThe Debug Agent is started without any delay!");
+        LogPrint(false, true, nullptr,
+                 "\nPlease change Debug Agent delay timer value in file \"%s\".\n\n", IniFileName);
+        Settings.AgentDelayMs = 0;
+    }
+    return true;
+}

@@ -1,0 +1,83 @@
+#include "session/toolkit.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "platform/env.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "session/cleanup.h"
+#include "session/log.h"
+#include "session/path_helpers.h"
+
+namespace {
+
+constexpr char OwnProgramName[] = "emulator";
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// The file-system root holds a lib folder on Linux, so it never counts as a toolkit root.
+bool IsFileSystemRoot(const std::string& folder) {
+    return WithoutTrailingSeparators(folder).find_first_of("/\\") == std::string::npos;
+}
+
+} // namespace
+
+std::string ProgramPathForSearch(const std::string& argument0) {
+    if (argument0.find_first_of("/\\") != std::string::npos) {
+        return argument0;
+    }
+    const std::string found = platform::FindProgram(argument0);
+    return found.empty() ? argument0 : found;
+}
+
+std::string FindToolkitRoot(const std::string& programPath) {
+    std::string candidate;
+    if (auto midpHome = platform::GetEnv("MIDP_HOME")) {
+        candidate = *midpHome;
+    } else {
+        const char separator = platform::PathSeparator();
+        candidate = FolderOfPath(programPath);
+        while (!candidate.empty() && !IsFileSystemRoot(candidate)) {
+            if (IsFolder(candidate + "lib")) {
+                break;
+            }
+            candidate = FolderOfPath(candidate);
+        }
+        if (!candidate.empty() && IsFileSystemRoot(candidate)) {
+            candidate.clear();
+        }
+        if (candidate.empty()) {
+            LogPrint(false, true, nullptr, "Warning: Failed to find PVX root directory!\n");
+            LogPrint(false, true, nullptr,
+                     "Please specify MIDP_HOME environment variable with the root of your PVX "
+                     "folder.\n\n");
+            candidate = FolderOfPath(std::string(".") + separator + "lib");
+        }
+        if (candidate.empty()) {
+            LogPrint(false, true, nullptr, "\nFailed to find PVX root directory!\n");
+            CleanUp(false, 628);
+        }
+    }
+    const std::string root = WithoutTrailingSeparators(candidate);
+    LogPrint(false, false, nullptr, "MIDP_HOME: %s\n", root.c_str());
+    return root;
+}
+
+std::string FindExternalEmulator(const std::string& root) {
+    const char separator = platform::PathSeparator();
+    const std::string bin = root + separator + "bin";
+    for (const std::string& name : platform::ListFolder(bin, "*emulator*")) {
+        const std::string path = bin + separator + name;
+        if (Lower(name) == OwnProgramName || !platform::IsExecutableFile(path)) {
+            continue;
+        }
+        LogPrint(false, false, nullptr, "Found external emulator: %s\n", path.c_str());
+        return path;
+    }
+    return std::string();
+}
