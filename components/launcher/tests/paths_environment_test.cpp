@@ -1,21 +1,27 @@
 // Paths derived from the executable, Java's environment, the update list and the marker.
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include <gtest/gtest.h>
 
 #include "auto_update.h"
-#include "device_manager_marker.h"
 #include "fatal_error.h"
 #include "java_environment.h"
 #include "launcher_paths.h"
 #include "platform/env.h"
 #include "platform/files.h"
+#include "platform/presence_marker.h"
 
 namespace launcher {
 namespace {
 
 namespace fs = std::filesystem;
+
+std::string LauncherFileText(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
 
 TEST(DeriveLauncherPaths, PosixLayout) {
     auto paths = DeriveLauncherPaths("/opt/sdk/bin/trayhost", PosixConventions());
@@ -94,22 +100,39 @@ TEST(PackageToolCommand, KeepsAnSdkHomeWithBlanksInOnePiece) {
               "C:\\sdk\\pkg-toolkit\\bin\\pkg.bat -R C:\\sdk install x");
 }
 
-TEST(DeviceManagerMarker, IsFoundWhileItLivesAndStaleMarkersAreDropped) {
+TEST(PresenceMarker, IsFoundWhileItLivesAndStaleMarkersAreDropped) {
     std::string folder = platform::TempFolder() + "trayhost-marker-test-" + std::to_string(platform::CurrentProcessId());
     fs::remove_all(folder);
     fs::create_directories(folder);
+    auto saved = platform::GetEnv("XDG_RUNTIME_DIR");
+    platform::SetEnv("XDG_RUNTIME_DIR", folder);
+    const std::string name(kMarkerTitle);
     // A marker left by a process that no longer exists (pids never get this large).
-    std::string stale = folder + "/Pinewood_SDK_DeviceManager.999999999";
+    std::string stale = folder + "/" + name + ".999999999";
     std::ofstream(stale) << "999999999\n";
-    std::ofstream(folder + "/Pinewood_SDK_DeviceManager.notapid") << "x";
+    std::ofstream(folder + "/" + name + ".notapid") << "x";
     {
-        DeviceManagerMarker marker(folder);
-        EXPECT_EQ(marker.Path(), folder + "/Pinewood_SDK_DeviceManager." + std::to_string(platform::CurrentProcessId()));
-        EXPECT_EQ(FindRunningDeviceManagers(folder), std::vector<int>{platform::CurrentProcessId()});
+        platform::PresenceMarkerError error = platform::PresenceMarkerError::RegistrationFailed;
+        auto marker = platform::PresenceMarker::Create(name, &error);
+        ASSERT_NE(marker, nullptr);
+        EXPECT_EQ(error, platform::PresenceMarkerError::None);
+        std::string own = folder + "/" + name + "." + std::to_string(platform::CurrentProcessId());
+        EXPECT_EQ(LauncherFileText(own), std::to_string(platform::CurrentProcessId()) + "\n");
+        EXPECT_EQ(platform::FindPresenceMarkers(name), std::vector<int>{platform::CurrentProcessId()});
         EXPECT_FALSE(fs::exists(stale));
+        EXPECT_TRUE(fs::exists(folder + "/" + name + ".notapid"));
     }
-    EXPECT_TRUE(FindRunningDeviceManagers(folder).empty());
-    EXPECT_THROW(DeviceManagerMarker(folder + "/missing"), FatalError);
+    EXPECT_TRUE(platform::FindPresenceMarkers(name).empty());
+    // Where the marker's file name is taken by a folder, the marker cannot be made.
+    fs::create_directories(folder + "/" + name + "." + std::to_string(platform::CurrentProcessId()));
+    platform::PresenceMarkerError error = platform::PresenceMarkerError::None;
+    EXPECT_EQ(platform::PresenceMarker::Create(name, &error), nullptr);
+    EXPECT_EQ(error, platform::PresenceMarkerError::CreationFailed);
+    if (saved) {
+        platform::SetEnv("XDG_RUNTIME_DIR", *saved);
+    } else {
+        platform::UnsetEnv("XDG_RUNTIME_DIR");
+    }
     fs::remove_all(folder);
 }
 

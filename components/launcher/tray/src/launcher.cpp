@@ -4,7 +4,6 @@
 
 #include "../../utils/src/command_template.h"
 #include "../../utils/src/config_files.h"
-#include "../../utils/src/device_manager_marker.h"
 #include "../../utils/src/fatal_error.h"
 #include "../../utils/src/java_environment.h"
 #include "../../utils/src/launcher_conventions.h"
@@ -13,6 +12,7 @@
 #include "java_relay.h"
 #include "platform/env.h"
 #include "platform/files.h"
+#include "platform/presence_marker.h"
 #include "platform/standard_streams.h"
 
 namespace launcher {
@@ -47,7 +47,14 @@ int Launch(const std::vector<std::string>& arguments) {
 
     auto environment = BuildJavaEnvironment(platform::EnvironmentBlock(), paths.binFolder, conventions);
     platform::AttachParentConsole();
-    DeviceManagerMarker marker(MarkerFolder());
+    // Other programs find the running device manager by this marker.
+    platform::PresenceMarkerError markerError = platform::PresenceMarkerError::None;
+    auto marker = platform::PresenceMarker::Create(std::string(kMarkerTitle), &markerError);
+    if (!marker) {
+        throw FatalError(markerError == platform::PresenceMarkerError::RegistrationFailed
+                             ? "Window registration failed!"
+                             : "Window creation failed");
+    }
     return RunAndRelay(command, environment);
 }
 
