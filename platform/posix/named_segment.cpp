@@ -127,6 +127,8 @@ namespace platform {
 
 bool SharedObjectExists(const std::string& name) { return SharedObjectMode(name) >= 0; }
 
+bool RemoveSharedObject(const std::string& name) { return shm_unlink(posix::ShmName(name).c_str()) == 0; }
+
 int SharedObjectMode(const std::string& name) {
     int fd = shm_open(posix::ShmName(name).c_str(), O_RDONLY, 0);
     if (fd < 0) {

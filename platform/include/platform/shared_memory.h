@@ -31,6 +31,10 @@ public:
 // True when a named shared object (memory, mutex or event) of that name exists.
 bool SharedObjectExists(const std::string& name);
 
+// Removes the name of a named shared object (memory, mutex or event) that a killed process
+// left behind. Processes that map it keep their view. False when there was no such name.
+bool RemoveSharedObject(const std::string& name);
+
 // Permission bits of a named shared object as the OS reports them (POSIX: 0600 for ours);
 // -1 when it does not exist.
 int SharedObjectMode(const std::string& name);

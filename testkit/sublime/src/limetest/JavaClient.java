@@ -34,6 +34,24 @@ public final class JavaClient {
     }
 
     public static void main(String[] args) throws Exception {
+        if (args.length > 0 && args[0].equals("double-argument")) {
+            // Java cannot pass float or double scalars: the library ends the process.
+            try (LimeFunction half = f("halfDouble")) {
+                System.out.println("returned " + half.invoke(1.0));
+            }
+            return;
+        }
+        if (args.length > 0 && args[0].equals("wrong-type")) {
+            try (LimeFunction addInt = f("addInt")) {
+                addInt.invoke("one", 2);
+            } catch (IllegalArgumentException e) {
+                System.out.println("refused: " + e.getMessage());
+            }
+            try (LimeFunction addInt = f("addInt")) {
+                System.out.println("still works: " + addInt.invoke(1, 2));
+            }
+            System.exit(0);
+        }
         try (LimeFunction nothing = f("nothing"); LimeFunction record = f("record");
                 LimeFunction last = f("lastRecorded")) {
             check("void result", null, nothing.invoke());

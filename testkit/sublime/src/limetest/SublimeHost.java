@@ -1,35 +1,38 @@
 package limetest;
 
 import com.zeph.plex.Sublime;
-import java.io.BufferedReader;
-import java.io.InputStreamReader;
+import java.nio.file.Files;
+import java.nio.file.Path;
 
 /**
  * The Sublime process for tests: serves limetest.Functions. Prints "READY <id>" once clients
- * can connect, obeys "stop" on standard input, prints "ENDED" when the request loop is over.
- * An optional first argument publishes that id instead of the process id.
+ * can connect and "ENDED" when the request loop is over. Arguments (both optional): an id to
+ * publish instead of the process id ("-" for none), and a file whose appearance makes the host
+ * call stopProcess.
  */
 public final class SublimeHost {
     public static void main(String[] args) throws Exception {
-        if (args.length > 0) {
+        if (args.length > 0 && !args[0].equals("-")) {
             Sublime.publishId(Integer.parseInt(args[0]));
         }
         Sublime.start();
         System.out.println("READY " + Sublime.id());
         System.out.flush();
-        Thread commands = new Thread(() -> {
-            try (BufferedReader in = new BufferedReader(new InputStreamReader(System.in))) {
-                for (String line; (line = in.readLine()) != null; ) {
-                    if (line.trim().equals("stop")) {
-                        Sublime.stop();
+        if (args.length > 1) {
+            Path stopFile = Path.of(args[1]);
+            Thread watcher = new Thread(() -> {
+                try {
+                    while (!Files.exists(stopFile)) {
+                        Thread.sleep(20);
                     }
+                    Sublime.stop();
+                } catch (InterruptedException e) {
+                    Thread.currentThread().interrupt();
                 }
-            } catch (Exception e) {
-                // Standard input closed: nothing more to obey.
-            }
-        });
-        commands.setDaemon(true);
-        commands.start();
+            });
+            watcher.setDaemon(true);
+            watcher.start();
+        }
         Sublime.awaitEnd();
         System.out.println("ENDED");
         System.out.flush();
