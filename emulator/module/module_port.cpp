@@ -1,0 +1,139 @@
+// Switching the module on, agreeing the baud rate and identifying the module family.
+#include "module/module_port.h"
+
+#include <array>
+#include <cstdio>
+
+#include "module/discovery.h"
+#include "module/module_io.h"
+#include "session/log.h"
+#include "session/records.h"
+
+namespace {
+
+constexpr uint32_t DtrLowMs = 400;
+constexpr uint32_t CtsSettleMs = 500;
+constexpr uint32_t CtsPollMs = 10;
+constexpr uint32_t CtsWaitMs = 8000;
+constexpr uint32_t AfterSwitchOnMs = 1000;
+constexpr int AtTimeoutMs = 2500;
+constexpr uint32_t SwitchOnRate = 9600;
+
+// Later entries equal to the target rate are skipped, so the target is tried once.
+constexpr std::array<uint32_t, 8> SearchRatesAfterTarget = {115200, 230400, 57600, 460800,
+                                                            921600, 9600,   19200, 38400};
+
+// Searched in this order in the ATI answer; any of them marks a newer module family.
+constexpr std::array<const char*, 5> FamilyMarkers = {"QRE", "QRD", "QRC", "QRB", "QRA5"};
+
+bool ReadCts(platform::SerialDevice& port) {
+    platform::SerialModemStatus status;
+    return port.GetModemStatus(&status) && status.cts;
+}
+
+} // namespace
+
+bool SwitchOnModule(ComPortHandle handle) {
+    platform::Clock& clock = ModuleClock();
+    platform::SerialModemStatus status;
+    // A modem status that cannot be read counts as CTS off, and no pulse is tried.
+    bool statusRead = handle->GetModemStatus(&status);
+    bool cts = statusRead && status.cts;
+    bool pulsed = false;
+    if (cts) {
+        handle->SetDtr(true);
+    } else if (statusRead) {
+        LogPrint(true, false, nullptr, "Switching on module...\n");
+        if (handle->SetDtr(false)) {
+            clock.Sleep(DtrLowMs);
+            if (handle->SetDtr(true)) {
+                pulsed = true;
+                uint32_t raised = clock.TickCount();
+                clock.Sleep(CtsSettleMs);
+                for (;;) {
+                    cts = ReadCts(*handle);
+                    if (cts || clock.TickCount() - raised >= CtsWaitMs) {
+                        break;
+                    }
+                    clock.Sleep(CtsPollMs);
+                }
+            }
+        }
+    }
+    if (cts) {
+        if (pulsed) {
+            clock.Sleep(AfterSwitchOnMs);
+        }
+        CloseComPort(handle);
+        return true;
+    }
+    handle->SetDtr(false);
+    LogPrint(false, true, nullptr, "\nFailed to switch on module!\n");
+    CloseComPort(handle);
+    return false;
+}
+
+bool ConnectModule(const std::string& portName, uint32_t targetRate) {
+    uint32_t maxRate = 0;
+    if (!ProbeMaxBaudRate(portName, &maxRate)) {
+        LogPrint(false, true, nullptr, "Failed to access COM port!\n");
+        return false;
+    }
+    LogPrint(true, false, nullptr, "Connecting to module...\n");
+    if (maxRate < targetRate) {
+        targetRate = maxRate;
+    }
+    char command[32];
+    std::snprintf(command, sizeof(command), "AT+IPR=%u\r", targetRate);
+
+    ComPortHandle port;
+    for (std::size_t entry = 0; entry <= SearchRatesAfterTarget.size() && !port; ++entry) {
+        uint32_t rate = entry == 0 ? targetRate : SearchRatesAfterTarget[entry - 1];
+        if ((entry != 0 && rate == targetRate) || rate > maxRate) {
+            continue;
+        }
+        LogPrint(false, false, nullptr, "Trying baudrate %d...\n", static_cast<int>(rate));
+        ComPortHandle trial = OpenComPort(portName, rate);
+        if (!trial) {
+            LogPrint(false, true, nullptr, "\nFailed to access COM port!\n");
+            return false;
+        }
+        if (ExchangeAt(trial.get(), command, AtTimeoutMs, nullptr)) {
+            port = std::move(trial);
+        } else {
+            CloseComPort(trial);
+        }
+    }
+    if (!port) {
+        LogPrint(false, true, nullptr, "\nFailed to set baud rate!");
+        LogPrint(false, true, nullptr, "\nCommunication problems to the module, check COM port and connections!\n");
+        return false;
+    }
+    for (const char* marker : FamilyMarkers) {
+        if (ExchangeAt(port.get(), "ATI\r", AtTimeoutMs, marker)) {
+            Settings.ModuleFolder = "/sys/";
+            Settings.NewModuleFamily = 1;
+            break;
+        }
+    }
+    CloseComPort(port);
+    return true;
+}
+
+bool PrepareModulePort() {
+    if (IsUsbComPort(Settings.ComPortName)) {
+        LogPrint(true, false, nullptr, "Using USB port %s.\n\n", Settings.ComPortName.c_str());
+    } else {
+        LogPrint(true, false, nullptr, "Using port %s with %d Baud.\n\n", Settings.ComPortName.c_str(),
+                 Settings.ComBaudRate);
+    }
+    ComPortHandle port = OpenComPort(Settings.ComPortName, SwitchOnRate);
+    if (!port) {
+        LogPrint(false, true, nullptr, "\nFailed to access COM port!\n");
+        return false;
+    }
+    if (!SwitchOnModule(std::move(port))) {
+        return false;
+    }
+    return ConnectModule(Settings.ComPortName, static_cast<uint32_t>(Settings.ComBaudRate));
+}
