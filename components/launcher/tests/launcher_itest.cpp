@@ -56,6 +56,16 @@ TEST(Launcher, ExpandsTheVmTemplateWithTheConfiguredJdkAndAppendsItsArguments) {
     EXPECT_THAT(PathSeen(result.out, "IDE"), StartsWith(tree.Bin() + ":"));
 }
 
+TEST(Launcher, StartsAJavaWhoseFolderHasBlanksInItsName) {
+    LauncherTree tree;
+    std::string jdk = tree.InstallFakeJdk("my jdk", "BLANK");
+    tree.WriteIdeConfiguration("ridgeline_jdkhome=\"" + jdk + "\"\n");
+    tree.WriteVmFile("%JAVAW%  -home '%PLEX_HOME%' \n");
+    auto result = tree.Run({"last"});
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_THAT(ArgumentsSeen(result.out, "BLANK"), ElementsAre("-home", tree.BaseDir(), "last"));
+}
+
 TEST(Launcher, FallsBackToTheJavaFolderFileAndFindsToolsJarThroughJavaHome) {
     LauncherTree tree;
     std::string jdk = tree.InstallFakeJdk("jdk-file", "FILE");

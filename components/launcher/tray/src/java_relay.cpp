@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "../../utils/src/command_words.h"
+#include "../../utils/src/launcher_conventions.h"
 #include "platform/process.h"
 #include "platform/standard_streams.h"
 
@@ -15,7 +17,7 @@ void ReportFailure(const char* message) { platform::WriteStandardError(message, 
 
 int RunAndRelay(const std::string& command, const std::map<std::string, std::string>& environment) {
     platform::ProcessOptions options;
-    options.arguments = platform::SplitCommandLine(command);
+    options.arguments = SplitCommandWords(command, HostConventions());
     options.environment = environment;
     options.replaceEnvironment = true;
     options.output = platform::ChildOutput::Pipe;

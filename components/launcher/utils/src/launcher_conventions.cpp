@@ -14,7 +14,7 @@ const std::string_view kPosixBuiltInTemplate =
 
 const LauncherConventions& WindowsConventions() {
     static const LauncherConventions conventions{
-        '\\', ';', true, ".exe", "java.exe", "javaw.exe", "pkg-toolkit\\bin\\pkg.bat",
+        '\\', ';', true, ".exe", ".exe", "java.exe", "javaw.exe", "pkg-toolkit\\bin\\pkg.bat",
         kWindowsBuiltInTemplate, "\r\n", 2000, 260,
     };
     return conventions;
@@ -25,7 +25,7 @@ const LauncherConventions& WindowsConventions() {
 // so there is nothing to linger for.
 const LauncherConventions& PosixConventions() {
     static const LauncherConventions conventions{
-        '/', ':', false, ".exe", "java", "java", "pkg-toolkit/bin/pkg",
+        '/', ':', false, ".exe", "", "java", "java", "pkg-toolkit/bin/pkg",
         kPosixBuiltInTemplate, "\n", 0, 4095,
     };
     return conventions;

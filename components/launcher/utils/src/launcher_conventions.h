@@ -13,6 +13,7 @@ struct LauncherConventions {
     char pathListSeparator;          // separates the entries of PATH
     bool environmentNamesIgnoreCase; // "Path" is PATH on Windows, another variable on POSIX
     std::string_view executableSuffix; // removed from the executable's name for the VM file
+    std::string_view programSuffix;    // tried after a program path without an extension
     std::string_view javaProgram;      // value of %JAVA% without a Java directory
     std::string_view javawProgram;     // value of %JAVAW% without a Java directory
     std::string_view packageTool;      // the SDK's package tool, relative to the SDK home
