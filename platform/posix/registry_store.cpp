@@ -130,6 +130,17 @@ std::shared_ptr<StoreCore> StoreCore::Open(const std::string& path, std::uint32_
     if (*status != kSuccess) {
         return nullptr;
     }
+    if (core->writable_) {
+        // Write-ahead logging: readers never wait for a writer, a commit needs no flush of the
+        // whole file, and after a crash (of the process or the machine) the store is whole,
+        // at most without its last commits.
+        const int mode = core->db_.Execute("PRAGMA journal_mode = WAL");
+        if (mode != SQLITE_OK) {
+            *status = sqlite::StatusOf(mode);
+            return nullptr;
+        }
+    }
+    core->db_.Execute("PRAGMA synchronous = NORMAL");
     return core;
 }
 
