@@ -5,18 +5,18 @@
 #include <iterator>
 
 #include "../../utils/src/fatal_error.h"
-#include "platform/clock.h"
 #include "platform/process.h"
-#include "platform/standard_streams.h"
+#include "platform/progress_log.h"
 
 namespace launcher {
 
 namespace {
 
-void Show(std::string_view text) { platform::WriteStandardOutput(text.data(), text.size()); }
+// Title of the update window (Windows); the console has none.
+const char kUpdateWindowTitle[] = "Pinewood SDK AutoUpdate";
 
 // Runs one package tool command with its output shown as it comes.
-void RunUpdateCommand(const std::string& command) {
+void RunUpdateCommand(const std::string& command, platform::ProgressLog& log) {
     platform::ProcessOptions options;
     options.arguments = platform::SplitCommandLine(command);
     options.output = platform::ChildOutput::Pipe;
@@ -30,7 +30,7 @@ void RunUpdateCommand(const std::string& command) {
     char buffer[4096];
     long got;
     while ((got = process->ReadOutput(buffer, sizeof buffer)) > 0) {
-        Show(std::string_view(buffer, static_cast<size_t>(got)));
+        log.Append(std::string(buffer, static_cast<size_t>(got)));
     }
     // The tool's exit status means nothing to the launcher, but the child must be reaped.
     process->Wait(-1, nullptr);
@@ -74,16 +74,16 @@ void RunPendingUpdate(const LauncherPaths& paths, const LauncherConventions& con
         text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     }
     const std::string end(conventions.lineEnd);
-    Show("Going to AutoUpdate Pinewood SDK, this can last a few minutes" + end + end);
-    for (const auto& line : UpdateCommandLines(text)) {
-        std::string command = PackageToolCommand(paths, conventions, line);
-        Show(command + end);
-        RunUpdateCommand(command);
-        Show(end + "Done." + end + end);
-    }
-    if (conventions.updateLingerMs > 0) {
-        platform::SystemClock().Sleep(conventions.updateLingerMs);
-    }
+    // When no window can be shown the update does not run, but the list goes all the same.
+    platform::RunWithProgressLog(kUpdateWindowTitle, conventions.updateLingerMs, [&](platform::ProgressLog& log) {
+        log.Append("Going to AutoUpdate Pinewood SDK, this can last a few minutes" + end + end);
+        for (const auto& line : UpdateCommandLines(text)) {
+            std::string command = PackageToolCommand(paths, conventions, line);
+            log.Append(command + end);
+            RunUpdateCommand(command, log);
+            log.Append(end + "Done." + end + end);
+        }
+    });
     std::filesystem::remove(paths.updateList, ec);
 }
 
