@@ -1,0 +1,73 @@
+// The session log file of the built emulator: where it is, its header and end lines, its CR LF
+// line ends, and that a call without -emulog leaves it alone.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "support/emulator_runner.h"
+
+using namespace sessiontest;
+
+TEST(SessionLogFile, HeaderTraceAndEndLinesOfOneCall) {
+    TestToolkit kit;
+    WriteFileText(kit.LogFile(), "an older run\r\n");
+    RunResult result = kit.Run({"-emulog", "-Xrunjdwp:address="});
+    EXPECT_EQ(result.status, StatusOf(817));
+
+    const std::string log = ReadFileText(kit.LogFile());
+    const std::string program = kit.Program().string();
+    const std::string rule(50, '=');
+    // The whole file, with the clock readings and the build stamp as patterns.
+    const std::string expected =
+        "\r\n" + rule + "\r\n"
+        "Start logfile at      : \\d\\d\\.\\d\\d\\.\\d{4}  \\d\\d:\\d\\d\\.\\d\\d\r\n"
+        "emulator build time   : [A-Z][a-z]{2} [ 0-9]\\d \\d{4}  \\d\\d:\\d\\d:\\d\\d\r\n"
+        "emulator version      : 1\\.6\\.4\\.0, " + std::to_string(sizeof(void*) * 8) + " bit\r\n" +
+        rule + "\r\n"
+        "\"COMPANY_NAME\" : Brelmont\r\n"
+        "\"TOOL_KIT_NAME\": HRZN\r\n"
+        "Commandline:\r\n" + program + " -emulog -Xrunjdwp:address=\r\n"
+        "MIDP_HOME: " + kit.Root().string() + "\r\n"
+        "Ini file name is set to \"" + kit.Ini().string() + "\"\r\n"
+        "No entry for \"module type\" found!\r\n"
+        "Set \"-version\" response to: \"Brelmont IMP-NG Module Workbench\"\r\n"
+        "Set \"-Xquery\" response to: \"IMP_NG_DefaultDevice\"\r\n"
+        "Set \"-Xdevice\" response to: \"Brelmont IMP-NG Default Device\"\r\n"
+        "\r\nMissing port for address option!\r\n"
+        "CleanUp\\(\\): Given iExitCode: 817\r\n"
+        "File upload and debugging are aborted!\r\n"
+        "\r\nTrace End time: \\d\\d:\\d\\d:\\d\\d\\.\\d{3}\r\n" +
+        rule + "\r\n\r\n";
+    EXPECT_TRUE(std::regex_match(log, std::regex(expected))) << log;
+    // The lines printed before the log started reach only the console.
+    EXPECT_EQ(log.find("not installed"), std::string::npos);
+    EXPECT_EQ(log.find("an older run"), std::string::npos);
+}
+
+TEST(SessionLogFile, WithoutEmulogNoFileIsTouched) {
+    TestToolkit kit;
+    kit.Run({"-version"});
+    EXPECT_FALSE(std::filesystem::exists(kit.LogFile()));
+    WriteFileText(kit.LogFile(), "kept\n");
+    kit.Run({"-Xquery"});
+    EXPECT_EQ(ReadFileText(kit.LogFile()), "kept\n");
+}
+
+TEST(SessionLogFile, TemporaryFolderFallsBackToTmp) {
+    // With TMPDIR unset the log goes to /tmp; only check the program still answers and exits 0,
+    // so a developer's /tmp/PVXLogfile.log is not overwritten by the test.
+    TestToolkit kit;
+    RunResult result = kit.Run({"-version"}, {{"TMPDIR", ""}});
+    EXPECT_EQ(result.status, 0);
+}
+
+TEST(SessionLogFile, ArgumentsWithBlanksAreQuotedInTheCommandLine) {
+    TestToolkit kit;
+    kit.Run({"-emulog", "-Dspaced value", "-version"});
+    const std::string log = ReadFileText(kit.LogFile());
+    EXPECT_NE(log.find("Commandline:\r\n" + kit.Program().string() +
+                       " -emulog \"-Dspaced value\" -version\r\n"),
+              std::string::npos);
+    // Query answers are in the log as well as on the console.
+    EXPECT_NE(log.find("Version: 1.6.4.0\r\n"), std::string::npos);
+}
