@@ -104,6 +104,33 @@ TEST(LimeClient, EveryArgumentTypeIsMarshalledInDeclarationOrder) {
     DeleteLimeFunction(f);
 }
 
+TEST(LimeClient, LargeByteArraysKeepTheirPlaceInTheRecord) {
+    // Large byte arrays are written from the caller's memory, between the other arguments.
+    FakeSublime sublime;
+    LimeFunction* f = LookedUp(sublime, 6, {kByte | kArrayFlag, kInt, kByte | kArrayFlag, kShort | kArrayFlag}, kVoid);
+    std::vector<uint8_t> first(5000);
+    std::vector<uint8_t> second(70000);
+    for (size_t k = 0; k < second.size(); ++k) {
+        second[k] = static_cast<uint8_t>(k * 7);
+        if (k < first.size()) {
+            first[k] = static_cast<uint8_t>(k);
+        }
+    }
+    const int16_t shorts[] = {-1};
+    Request call;
+    std::thread server([&] {
+        ASSERT_TRUE(sublime.Next(&call));
+        sublime.Reply(call.threadId, {});
+    });
+    f->call(f, nullptr, first.data(), 5000, 99, second.data(), 70000, shorts, 1);
+    server.join();
+    Bytes expected;
+    expected.Int(LIME_CALL).Int(6).Int(5000).Raw(std::string(first.begin(), first.end())).Int(99).Int(70000);
+    expected.Raw(std::string(second.begin(), second.end())).Int(1).Raw(std::string("\xff\xff", 2));
+    EXPECT_EQ(call.payload, expected.Get());
+    DeleteLimeFunction(f);
+}
+
 TEST(LimeClient, ResultsOfEveryScalarTypeAreStoredInTheirOwnWidth) {
     FakeSublime sublime;
     struct Case {
@@ -292,9 +319,12 @@ TEST(LimeThreadMap, ListenerWakesOnlyWaitingThreadsAndAbandonsThemAtTheEnd) {
     EXPECT_TRUE(map.BeginWait(slot));
 }
 
+// The child of a death test is forked from this process, so a FakeSublime made here before the
+// EXPECT_EXIT serves it, and this process removes its names afterwards (the child cannot: it
+// ends through the fatal path).
 class LimeClientDeath : public testing::Test {
 protected:
-    void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+    void SetUp() override { GTEST_FLAG_SET(death_test_style, "fast"); }
 };
 
 TEST_F(LimeClientDeath, MissingOrMinusOneProcessIdIsFatal) {
@@ -310,9 +340,9 @@ TEST_F(LimeClientDeath, NoSublimeProcessIsFatal) {
 }
 
 TEST_F(LimeClientDeath, UnsupportedArgumentTypeIsFatal) {
+    FakeSublime sublime;
     EXPECT_EXIT(
         {
-            FakeSublime sublime;
             LimeFunction* f = LookedUp(sublime, 1, {9}, kVoid);
             f->call(f, nullptr, 0);
         },
@@ -320,9 +350,9 @@ TEST_F(LimeClientDeath, UnsupportedArgumentTypeIsFatal) {
 }
 
 TEST_F(LimeClientDeath, CallAfterTheSublimeSideClosedIsFatal) {
+    FakeSublime sublime;
     EXPECT_EXIT(
         {
-            FakeSublime sublime;
             LimeFunction* f = LookedUp(sublime, 1, {}, kVoid);
             sublime.call()->close(sublime.call());
             f->call(f, nullptr);
@@ -331,9 +361,9 @@ TEST_F(LimeClientDeath, CallAfterTheSublimeSideClosedIsFatal) {
 }
 
 TEST_F(LimeClientDeath, ConnectionClosedWhileWaitingIsFatalNotAHang) {
+    FakeSublime sublime;
     EXPECT_EXIT(
         {
-            FakeSublime sublime;
             LimeFunction* f = LookedUp(sublime, 1, {}, kInt);
             std::thread closer([&] {
                 Request call;

@@ -27,6 +27,23 @@ struct GatheredArgument {
     Scalar value;
 };
 
+// Byte arrays need no conversion for the wire. Large ones go from the caller's memory straight
+// into the call buffer instead of through the message buffer, which saves a copy of the bulk.
+constexpr int32_t kDirectMinimum = 4096;
+constexpr int kMaxDirect = 8;
+
+bool SentDirectly(int32_t code, const GatheredArgument& argument, int directSoFar) {
+    return IsArrayType(code) && ElementSize(code) == 1 && argument.elements != nullptr &&
+           argument.count >= kDirectMinimum && directSoFar < kMaxDirect;
+}
+
+// Where a directly sent array belongs in the payload: after `offset` bytes of the message buffer.
+struct DirectPiece {
+    int64_t offset;
+    const void* bytes;
+    int32_t count;
+};
+
 void SetTrace(LimeFunction* function, int trace) {
     SUBLIME_REQUIRE(function != nullptr && function->data != nullptr);
     function->data->trace = trace;
@@ -50,6 +67,8 @@ void Call(LimeFunction* function, void* result, ...) {
     Reserve(slot->arguments, static_cast<int64_t>(sizeof(GatheredArgument)) * data->argCount);
     auto* gathered = reinterpret_cast<GatheredArgument*>(slot->arguments.data);
     int64_t length = 8;
+    int64_t directBytes = 0;
+    int directCount = 0;
     for (int32_t k = 0; k < data->argCount; ++k) {
         const int32_t code = data->argTypes[k];
         GatheredArgument& argument = gathered[k];
@@ -64,6 +83,10 @@ void Call(LimeFunction* function, void* result, ...) {
                 Fatal("SUBLIME: Negative length %i of array argument %i\n", argument.count, k + 1);
             }
             length += 4 + static_cast<int64_t>(argument.count) * ElementSize(code);
+            if (SentDirectly(code, argument, directCount)) {
+                directBytes += argument.count;
+                ++directCount;
+            }
         } else if (code == kLong) {
             argument.value.i = va_arg(arguments, int64_t);
             length += 8;
@@ -82,7 +105,7 @@ void Call(LimeFunction* function, void* result, ...) {
     if (length > INT32_MAX) {
         Fatal("SUBLIME out of memory: cannot allocate %li bytes", static_cast<long>(length));
     }
-    Reserve(slot->message, length);
+    Reserve(slot->message, length - directBytes);
     // The argument buffer may have been the one that grew; fetch it again.
     gathered = reinterpret_cast<GatheredArgument*>(slot->arguments.data);
 
@@ -95,13 +118,20 @@ void Call(LimeFunction* function, void* result, ...) {
     StoreInt32(out, LIME_CALL);
     StoreInt32(out + 4, data->functionId);
     out += 8;
+    DirectPiece direct[kMaxDirect];
+    int directs = 0;
     for (int32_t k = 0; k < data->argCount; ++k) {
         const int32_t code = data->argTypes[k];
         const GatheredArgument& argument = gathered[k];
         if (IsArrayType(code)) {
             StoreInt32(out, argument.elements ? argument.count : -1);
-            EncodeElements(code, argument.elements, argument.count, out + 4);
-            out += 4 + static_cast<int64_t>(argument.count) * ElementSize(code);
+            out += 4;
+            if (SentDirectly(code, argument, directs)) {
+                direct[directs++] = DirectPiece{out - slot->message.data, argument.elements, argument.count};
+            } else {
+                EncodeElements(code, argument.elements, argument.count, out);
+                out += static_cast<int64_t>(argument.count) * ElementSize(code);
+            }
         } else {
             out += EncodeScalar(code, argument.value, out);
         }
@@ -119,12 +149,21 @@ void Call(LimeFunction* function, void* result, ...) {
         TraceText(trace.c_str());
     }
 
-    const RequestPart parts[] = {
-        {threadId, nullptr, 0, "SUBLIME: Failed to write call threadID\n"},
-        {static_cast<int32_t>(length), nullptr, 0, "SUBLIME: Failed to write command length\n"},
-        {0, slot->message.data, static_cast<int32_t>(length), "SUBLIME: Failed to write call data\n"},
-    };
-    SendRequest(slot, parts, 3);
+    // The record: thread id, length, then the message buffer with the direct arrays in place.
+    const char* dataFailure = "SUBLIME: Failed to write call data\n";
+    RequestPart parts[3 + 2 * kMaxDirect];
+    int partCount = 0;
+    parts[partCount++] = {threadId, nullptr, 0, "SUBLIME: Failed to write call threadID\n"};
+    parts[partCount++] = {static_cast<int32_t>(length), nullptr, 0, "SUBLIME: Failed to write command length\n"};
+    int64_t done = 0;
+    for (int d = 0; d < directs; ++d) {
+        parts[partCount++] = {0, slot->message.data + done, static_cast<int32_t>(direct[d].offset - done), dataFailure};
+        parts[partCount++] = {0, direct[d].bytes, direct[d].count, dataFailure};
+        done = direct[d].offset;
+    }
+    parts[partCount++] = {0, slot->message.data + done, static_cast<int32_t>(out - slot->message.data - done),
+                          dataFailure};
+    SendRequest(slot, parts, partCount);
     AwaitReply(slot);
 
     const int32_t type = data->returnType;

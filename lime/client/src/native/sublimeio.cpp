@@ -53,6 +53,10 @@ bool Lock(SharedBuffer* b) {
 
 void Unlock(SharedBuffer* b) { b->mutex->Unlock(); }
 
+// One writer and one reader use a buffer at a time (the layers above guarantee it), so the
+// free region the writer fills and the unread region the reader drains never overlap. Both
+// therefore copy with the mutex released and take it only to read and publish the header:
+// a large record then streams with writer and reader copying at the same time.
 int Write(SharedBuffer* b, const void* bytes, int numOfBytes) {
     SUBLIME_REQUIRE(b != nullptr, -1);
     SUBLIME_REQUIRE(numOfBytes >= 0, -1);
@@ -81,14 +85,21 @@ int Write(SharedBuffer* b, const void* bytes, int numOfBytes) {
         Unlock(b);
         return -1;
     }
-    const int32_t free = capacity - used;
-    const int32_t k = std::min(numOfBytes, free);
+    const int32_t k = std::min(numOfBytes, capacity - used);
     const int32_t start = static_cast<int32_t>((static_cast<int64_t>(Header(b, kReadPos)) + used) % capacity);
+    Unlock(b);
+
     const int32_t first = std::min(k, capacity - start);
     std::memcpy(Data(b) + start, bytes, static_cast<size_t>(first));
     std::memcpy(Data(b), static_cast<const uint8_t*>(bytes) + first, static_cast<size_t>(k - first));
-    SetHeader(b, kUsed, used + k);
-    if (k == free) {
+
+    if (!Lock(b)) {
+        return -1;
+    }
+    // The reader may have taken bytes meanwhile; add to what is unread now.
+    const int32_t now = Header(b, kUsed) + k;
+    SetHeader(b, kUsed, now);
+    if (now == capacity) {
         // A full buffer can take nothing more until the reader runs; wake it now.
         b->dataEvent->Set();
     }
@@ -122,12 +133,20 @@ int Read(SharedBuffer* b, void* bytes, int numOfBytes) {
     const int32_t capacity = Header(b, kCapacity);
     const int32_t readPos = Header(b, kReadPos);
     const int32_t k = std::min(used, numOfBytes);
+    Unlock(b);
+
     const int32_t first = std::min(k, capacity - readPos);
     std::memcpy(bytes, Data(b) + readPos, static_cast<size_t>(first));
     std::memcpy(static_cast<uint8_t*>(bytes) + first, Data(b), static_cast<size_t>(k - first));
+
+    if (!Lock(b)) {
+        return -1;
+    }
+    // A peer that died holding the mutex has emptied the buffer; the bytes are still ours.
+    const int32_t before = Header(b, kUsed);
     SetHeader(b, kReadPos, static_cast<int32_t>((static_cast<int64_t>(readPos) + k) % capacity));
-    SetHeader(b, kUsed, used - k);
-    if (used == capacity) {
+    SetHeader(b, kUsed, std::max(0, before - k));
+    if (before == capacity) {
         // The writer may be waiting for room.
         b->spaceEvent->Set();
     }
@@ -135,17 +154,26 @@ int Read(SharedBuffer* b, void* bytes, int numOfBytes) {
     return k;
 }
 
+// Records larger than this move in pieces, so that the reader can drain one piece while the
+// writer fills the next.
+constexpr int kPiece = 256 * 1024;
+
 int WriteFully(SharedBuffer* b, const void* bytes, int numOfBytes) {
     SUBLIME_REQUIRE(b != nullptr, -1);
     SUBLIME_REQUIRE(numOfBytes >= 0, -1);
     const auto* next = static_cast<const uint8_t*>(bytes);
     while (numOfBytes > 0) {
-        int written = b->write(b, next, numOfBytes);
+        int written = b->write(b, next, std::min(numOfBytes, kPiece));
         if (written < 0) {
             return written;
         }
         next += written;
         numOfBytes -= written;
+        if (numOfBytes > 0) {
+            // A reader waiting inside a long record may start on what is there; the final
+            // flush of the record is still the writer's.
+            b->dataEvent->Set();
+        }
     }
     return 0;
 }
@@ -155,7 +183,7 @@ int ReadFully(SharedBuffer* b, void* bytes, int numOfBytes) {
     SUBLIME_REQUIRE(numOfBytes >= 0, -1);
     auto* next = static_cast<uint8_t*>(bytes);
     while (numOfBytes > 0) {
-        int got = b->read(b, next, numOfBytes);
+        int got = b->read(b, next, std::min(numOfBytes, kPiece));
         if (got < 0) {
             return got;
         }
