@@ -65,6 +65,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     PrintLine("modsim: ready rfc2217://" + options.listenAddress + ":" + std::to_string(listener->LocalPort()));
-    modsim::ServeNetworkPort(simulator, *listener, stopRequested, PrintLine);
+    modsim::ServeNetworkPort(simulator, listener, stopRequested, PrintLine);
     return 0;
 }

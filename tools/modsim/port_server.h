@@ -15,8 +15,10 @@ namespace modsim {
 
 using EventSink = std::function<void(const std::string& line)>;
 
-void ServeNetworkPort(Simulator& simulator, platform::TcpListener& listener, const std::atomic<bool>& stop,
-                      const EventSink& events);
+// While a restarting USB port is away the listener is closed (connections are refused, as for a
+// device that is gone) and opened again on the same port when it comes back.
+void ServeNetworkPort(Simulator& simulator, std::unique_ptr<platform::TcpListener>& listener,
+                      const std::atomic<bool>& stop, const EventSink& events);
 
 void ServePty(Simulator& simulator, platform::PtyMaster& pty, const std::atomic<bool>& stop);
 

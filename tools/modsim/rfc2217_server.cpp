@@ -284,17 +284,43 @@ private:
 
 } // namespace
 
-void ServeNetworkPort(Simulator& simulator, platform::TcpListener& listener, const std::atomic<bool>& stop,
-                      const EventSink& events) {
+namespace {
+
+// Closes the listener while the USB port is away and opens it again on the same port.
+void WaitWhileUnavailable(Simulator& simulator, std::unique_ptr<platform::TcpListener>& listener,
+                          const std::atomic<bool>& stop, const EventSink& events) {
+    if (!simulator.PortUnavailable()) {
+        return;
+    }
+    uint16_t port = listener->LocalPort();
+    listener.reset();
+    events("modsim: port gone");
+    while (simulator.PortUnavailable() && !stop.load()) {
+        platform::SystemClock().Sleep(10);
+    }
     while (!stop.load()) {
         int error = 0;
-        std::unique_ptr<platform::TcpStream> stream = listener.Accept(100, &error);
-        if (!stream) {
-            continue;
+        listener = platform::TcpListener::Listen(simulator.options().listenAddress, port, &error);
+        if (listener) {
+            events("modsim: port back");
+            return;
         }
-        // While a USB port is away after a restart there is no device to connect to.
-        if (simulator.PortUnavailable()) {
-            stream->Shutdown();
+        platform::SystemClock().Sleep(10);
+    }
+}
+
+} // namespace
+
+void ServeNetworkPort(Simulator& simulator, std::unique_ptr<platform::TcpListener>& listener,
+                      const std::atomic<bool>& stop, const EventSink& events) {
+    while (!stop.load()) {
+        WaitWhileUnavailable(simulator, listener, stop, events);
+        if (!listener) {
+            return;
+        }
+        int error = 0;
+        std::unique_ptr<platform::TcpStream> stream = listener->Accept(100, &error);
+        if (!stream) {
             continue;
         }
         events("modsim: connected");

@@ -40,6 +40,28 @@ void SplitKcfg(const std::string& argument, std::string* key, std::string* rest,
     *isQuery = true;
 }
 
+// The channel as a take-over sees it: first the bytes that arrived behind the command in the same
+// read, then the channel itself.
+class LeftoverChannel : public ByteChannel {
+public:
+    LeftoverChannel(ByteChannel& channel, std::string leftover) : channel_(channel), leftover_(std::move(leftover)) {}
+    long Read(void* buffer, std::size_t size, uint32_t timeoutMs) override {
+        if (leftover_.empty()) {
+            return channel_.Read(buffer, size, timeoutMs);
+        }
+        std::size_t count = leftover_.size() < size ? leftover_.size() : size;
+        leftover_.copy(static_cast<char*>(buffer), count);
+        leftover_.erase(0, count);
+        return static_cast<long>(count);
+    }
+    bool Write(const void* data, std::size_t size) override { return channel_.Write(data, size); }
+    uint32_t BaudRate() const override { return channel_.BaudRate(); }
+
+private:
+    ByteChannel& channel_;
+    std::string leftover_;
+};
+
 CommandAnswer Reply(const std::string& text) {
     CommandAnswer answer;
     answer.handled = true;
@@ -191,7 +213,10 @@ void Simulator::ServeConnection(ByteChannel& channel) {
                     break;
                 }
                 if (answer.takeOver) {
-                    answer.takeOver(channel);
+                    // What followed the command in this read belongs to the take-over.
+                    LeftoverChannel rest(channel, std::string(buffer + i + 1, static_cast<std::size_t>(count - i - 1)));
+                    answer.takeOver(rest);
+                    break;
                 }
             } else if (c == '\n' && line.empty()) {
                 continue;
