@@ -112,7 +112,7 @@ TEST(RunProcessCaptured, AProgramThatCannotStartIsReported) {
 TEST(RunProcessCaptured, AProcessStillRunningAfterClosingItsOutputReportsStillActive) {
     std::string output;
     int exitCode = -1;
-    ASSERT_TRUE(RunProcessCaptured("/bin/sh -c \"echo bye; exec >&- 2>&-; sleep 2\"", "", &output, &exitCode));
+    ASSERT_TRUE(RunProcessCaptured("/bin/sh -c \"echo bye; exec >&- 2>&-; sleep 10\"", "", &output, &exitCode));
     EXPECT_EQ(output, "bye\n");
     EXPECT_EQ(exitCode, 259);
 }
