@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The demo: installs what the build needs, builds the emulator and the sample toolkit, and asks
+# the emulator what the IDE asks first (-version and -Xquery), the way an IDE starts it: from the
+# toolkit's bin folder. It runs once as a PC without the debug dial-up entry and once with the
+# entry of one module family in a configuration folder of its own.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+
+step() { printf '\n==> %s\n' "$*"; }
+
+step "Installing the Debian packages the build needs"
+"$root/scripts/setup-debian.sh"
+
+step "Configuring and building the emulator and the sample toolkit in $build"
+cmake -S "$root" -B "$build" -G Ninja >/dev/null
+cmake --build "$build" -j2 --target emulator sample_toolkit
+
+toolkit=$build/testkit/toolkit
+emulator=$toolkit/bin/emulator
+config=$(mktemp -d)
+trap 'rm -rf "$config"' EXIT
+export MODLINK_CONFIG_DIR=$config
+unset MIDP_HOME
+
+run() {
+    printf '\n$ %s\n' "$*"
+    set +e
+    "$@"
+    local status=$?
+    set -e
+    printf '[exit status %d]\n' "$status"
+}
+
+step "A PC without the debug dial-up entry: default names (the two warnings go to stderr)"
+run "$emulator" -version
+run "$emulator" -Xquery
+
+step "With the dial-up entry of the QREx family in $config/rasphone.pbk"
+cat >"$config/rasphone.pbk" <<'PBK'
+[IP connection for remote debugging of QREx]
+Device=Module Modem
+PhoneNumber=*99***1#
+ConnectBPS=115200
+PBK
+run "$emulator" -version
+run "$emulator" -Xdevice:IMP_NG_QREx -Xquery
+
+step "An unknown device is refused (status -890, shown as its low 8 bits)"
+run "$emulator" -Xdevice:NoSuchDevice
+
+printf '\nThe sample toolkit is in %s; its MIDlets are in %s/apps.\n' "$toolkit" "$toolkit"
