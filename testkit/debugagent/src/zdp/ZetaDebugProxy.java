@@ -13,8 +13,9 @@ import java.net.Socket;
  * byte stream to the Java VM in the module, unchanged in both directions. It serves one debugger
  * and ends when either side closes its connection.
  *
- * Command line: -l PORT -p -r HOST PORT [-v LEVEL] -cp CLASSPATH
- * The class path is accepted for compatibility; a plain relay needs no class files.
+ * Command line: [-b ADDRESS] -l PORT -p -r HOST PORT [-v LEVEL] -cp CLASSPATH
+ * The debugger is served on the loopback address unless -b names another local address. The
+ * class path is accepted for compatibility; a plain relay needs no class files.
  */
 public final class ZetaDebugProxy {
     private static int verbose = 0;
@@ -23,6 +24,7 @@ public final class ZetaDebugProxy {
 
     public static void main(String[] args) {
         int listenPort = -1;
+        String bindAddress = null;
         String remoteHost = null;
         int remotePort = -1;
         try {
@@ -32,6 +34,9 @@ public final class ZetaDebugProxy {
                         listenPort = parsePort(args[++i]);
                         break;
                     case "-p":
+                        break;
+                    case "-b":
+                        bindAddress = args[++i];
                         break;
                     case "-r":
                         remoteHost = args[++i];
@@ -63,7 +68,7 @@ public final class ZetaDebugProxy {
         if (listenPort < 0 || remoteHost == null || remotePort < 0) {
             usage("-l and -r are required");
         }
-        System.exit(run(listenPort, remoteHost, remotePort));
+        System.exit(run(bindAddress, listenPort, remoteHost, remotePort));
     }
 
     private static int parsePort(String text) {
@@ -76,7 +81,7 @@ public final class ZetaDebugProxy {
 
     private static void usage(String problem) {
         System.err.println("zdp: " + problem);
-        System.err.println("usage: zdp.ZetaDebugProxy -l PORT -p -r HOST PORT [-v LEVEL] -cp CLASSPATH");
+        System.err.println("usage: zdp.ZetaDebugProxy [-b ADDRESS] -l PORT -p -r HOST PORT [-v LEVEL] -cp CLASSPATH");
         System.exit(2);
     }
 
@@ -87,11 +92,13 @@ public final class ZetaDebugProxy {
         }
     }
 
-    private static int run(int listenPort, String remoteHost, int remotePort) {
+    private static int run(String bindAddress, int listenPort, String remoteHost, int remotePort) {
         Socket debugger;
         try (ServerSocket server = new ServerSocket()) {
             server.setReuseAddress(true);
-            server.bind(new InetSocketAddress(InetAddress.getLoopbackAddress(), listenPort), 1);
+            InetAddress address = bindAddress == null ? InetAddress.getLoopbackAddress()
+                                                      : InetAddress.getByName(bindAddress);
+            server.bind(new InetSocketAddress(address, listenPort), 1);
             trace(1, "waiting for the debugger on port " + server.getLocalPort());
             debugger = server.accept();
         } catch (IOException e) {

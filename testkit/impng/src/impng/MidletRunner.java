@@ -7,14 +7,17 @@ import java.nio.file.Path;
 import java.util.LinkedHashMap;
 import java.util.Map;
 import java.util.concurrent.CountDownLatch;
+import java.util.jar.Attributes;
+import java.util.jar.JarFile;
 import javax.microedition.midlet.MIDlet;
 
 /**
  * Starts the program of an application descriptor the way the module's VM does: it reads the
- * JAD, creates the class named by MIDlet-1 (third field) and calls startApp. The VM ends with
+ * JAD (or, given a JAR, its manifest), creates the class named by MIDlet-1 (third field) and
+ * calls startApp. The VM ends with
  * status 0 when the MIDlet calls notifyDestroyed, or with status 1 when it cannot be started.
  *
- * Usage: java -cp impng.jar:APP.jar impng.MidletRunner APP.jad
+ * Usage: java -cp impng.jar:APP.jar impng.MidletRunner APP.jad|APP.jar
  */
 public final class MidletRunner {
     private MidletRunner() {}
@@ -35,6 +38,20 @@ public final class MidletRunner {
         return attributes;
     }
 
+    /** The main attributes of a JAR's manifest. */
+    static Map<String, String> readManifest(Path jar) throws IOException {
+        Map<String, String> attributes = new LinkedHashMap<>();
+        try (JarFile file = new JarFile(jar.toFile())) {
+            if (file.getManifest() != null) {
+                Attributes main = file.getManifest().getMainAttributes();
+                for (Map.Entry<Object, Object> entry : main.entrySet()) {
+                    attributes.put(entry.getKey().toString(), entry.getValue().toString());
+                }
+            }
+        }
+        return attributes;
+    }
+
     /** The class of a MIDlet-n value "name, icon, class". */
     static String midletClass(String midletValue) {
         String[] fields = midletValue.split(",", -1);
@@ -46,12 +63,13 @@ public final class MidletRunner {
 
     public static void main(String[] args) {
         if (args.length != 1) {
-            System.err.println("usage: impng.MidletRunner APP.jad");
+            System.err.println("usage: impng.MidletRunner APP.jad|APP.jar");
             System.exit(1);
         }
         Map<String, String> attributes;
         try {
-            attributes = readDescriptor(Path.of(args[0]));
+            Path path = Path.of(args[0]);
+            attributes = args[0].toLowerCase().endsWith(".jar") ? readManifest(path) : readDescriptor(path);
         } catch (IOException e) {
             System.err.println("impng: cannot read " + args[0] + ": " + e.getMessage());
             System.exit(1);
