@@ -3,7 +3,6 @@
 
 #include <vector>
 
-#include "session/cleanup.h"
 #include "session/command_line.h"
 #include "session/records.h"
 
@@ -113,10 +112,4 @@ TEST_F(CommandLineTest, EndingOptionsAndTheirStatuses) {
     EXPECT_EXIT(Parse({"-help", "-classpath"}), ::testing::ExitedWithCode(0), "");
     EXPECT_EXIT(Parse({"-Xbogus", "-classpath"}), ::testing::ExitedWithCode(0), "");
     EXPECT_EXIT(Parse({"-"}), ::testing::ExitedWithCode(0), "");
-}
-
-TEST(ExitStatus, NegatedCode) {
-    EXPECT_EQ(ExitStatusOfCode(0), 0);
-    EXPECT_EQ(ExitStatusOfCode(1871), -1871);
-    EXPECT_EQ(ExitStatusOfCode(-5), -5);
 }

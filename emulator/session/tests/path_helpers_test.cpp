@@ -53,9 +53,3 @@ TEST(PathKinds, RegularFilesAndFolders) {
     EXPECT_FALSE(IsFolder((folder / "file.txt").string()));
     fs::remove_all(folder);
 }
-
-TEST(NativePath, SeparatorsAndTrailingOnes) {
-    EXPECT_EQ(NativePath("a\\b/c"), "a/b/c");
-    EXPECT_EQ(WithoutTrailingSeparators("/kit//\\"), "/kit");
-    EXPECT_EQ(WithoutTrailingSeparators("/"), "");
-}

@@ -66,7 +66,9 @@ TEST_F(SessionTest, NoEntryInstalledEndsWith1895) {
     EXPECT_EQ(result.status, StatusOf(1895));
     EXPECT_EQ(result.out, "");
     // The "not installed" lines come once from the entry check, then again from the port lookup.
-    EXPECT_TRUE(Contains(result.err, Aborted));
+    const std::string lines = "\nDebug RAS connection is not installed!"
+                              "\nPlease start Brelmont HRZN setup in maintenance mode and select \"Repair\".\n";
+    EXPECT_EQ(result.err, lines + lines + Aborted);
 }
 
 TEST_F(SessionTest, EachPortSettingFailureEndsWith1895) {
@@ -75,12 +77,15 @@ TEST_F(SessionTest, EachPortSettingFailureEndsWith1895) {
         std::string entryKeys;
         std::string modemKeys;
         std::vector<std::string> extra;
+        const char* message;
     } cases[] = {
-        {"no modem", "ConnectBPS=115200\n", "", {}},
-        {"no modem speed", "ConnectBPS=115200\n", "AttachedTo=/dev/ttyS7\n", {}},
-        {"no ConnectBPS", "", "AttachedTo=/dev/ttyS7\nMaximumPortSpeed=115200\n", {}},
+        {"no modem", "ConnectBPS=115200\n", "", {}, "\nDebug modem device is not installed!"},
+        {"no modem speed", "ConnectBPS=115200\n", "AttachedTo=/dev/ttyS7\n", {},
+         "\nFailed to access debug modem device!"},
+        {"no ConnectBPS", "", "AttachedTo=/dev/ttyS7\nMaximumPortSpeed=115200\n", {},
+         "\nFailed to access debug RAS connection!"},
         {"debug speed mismatch", "ConnectBPS=57600\n", "AttachedTo=/dev/ttyS7\nMaximumPortSpeed=115200\n",
-         {"-Xdebug"}},
+         {"-Xdebug"}, "\nModem baud rate setting differs from RAS baud rate setting!"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -91,6 +96,7 @@ TEST_F(SessionTest, EachPortSettingFailureEndsWith1895) {
         RunResult result = caseKit.Run(arguments);
         EXPECT_EQ(result.status, StatusOf(1895));
         EXPECT_EQ(result.out, "");
+        EXPECT_TRUE(Contains(result.err, c.message)) << result.err;
         EXPECT_TRUE(Contains(result.err, Aborted));
     }
     // A running session takes the lower of two different speeds and goes on.

@@ -97,10 +97,3 @@ TEST_F(SessionSettingsTest, NamesTheModuleCannotTake) {
     ASSERT_TRUE(LoadSessionSettings());
     EXPECT_EQ(Application.ModuleJadName, "\x05t\x05.jad");
 }
-
-TEST(ServerPort, TextAfterTheFirstColon) {
-    EXPECT_EQ(ServerPortOfAddress("8000"), "8000");
-    EXPECT_EQ(ServerPortOfAddress("host:8000"), "8000");
-    EXPECT_EQ(ServerPortOfAddress(":"), "");
-    EXPECT_EQ(ServerPortOfAddress(""), "");
-}
