@@ -73,7 +73,7 @@ bool SwitchOnModule(ComPortHandle handle) {
     return false;
 }
 
-bool ConnectModule(const std::string& portName, uint32_t targetRate) {
+bool ConnectModule(const std::string& portName, uint32_t targetRate, uint32_t* agreedRate) {
     uint32_t maxRate = 0;
     if (!ProbeMaxBaudRate(portName, &maxRate)) {
         LogPrint(false, true, nullptr, "Failed to access COM port!\n");
@@ -117,6 +117,9 @@ bool ConnectModule(const std::string& portName, uint32_t targetRate) {
         }
     }
     CloseComPort(port);
+    if (agreedRate != nullptr) {
+        *agreedRate = targetRate;
+    }
     return true;
 }
 
@@ -135,5 +138,14 @@ bool PrepareModulePort() {
     if (!SwitchOnModule(std::move(port))) {
         return false;
     }
-    return ConnectModule(Settings.ComPortName, static_cast<uint32_t>(Settings.ComBaudRate));
+    uint32_t agreed = 0;
+    if (!ConnectModule(Settings.ComPortName, static_cast<uint32_t>(Settings.ComBaudRate), &agreed)) {
+        return false;
+    }
+    // The module was told to use the lower rate; a port that refuses the session's rate could
+    // never be opened at it again.
+    if (agreed != 0 && agreed < static_cast<uint32_t>(Settings.ComBaudRate)) {
+        Settings.ComBaudRate = static_cast<int>(agreed);
+    }
+    return true;
 }

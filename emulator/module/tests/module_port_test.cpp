@@ -177,6 +177,26 @@ TEST_F(ModulePort, PreparationSwitchesOnThenConnects) {
     EXPECT_EQ(GetCapturedStderr(), "\nFailed to access COM port!\n");
 }
 
+TEST_F(ModulePort, APortBelowTheSessionRateLowersItForTheLaterOperations) {
+    Settings.ComBaudRate = 460800;
+    module.maxBaud = 115200;
+    module.Answer("AT+IPR=115200\r", "\r\nOK\r\n");
+    CaptureStdout();
+    EXPECT_TRUE(PrepareModulePort());
+    GetCapturedStdout();
+    EXPECT_EQ(Settings.ComBaudRate, 115200);
+
+    // A refused agreement leaves the session's rate alone.
+    Settings.ComBaudRate = 460800;
+    module.Answer("AT+IPR=115200\r", "\r\nERROR\r\n");
+    CaptureStdout();
+    CaptureStderr();
+    EXPECT_FALSE(PrepareModulePort());
+    GetCapturedStdout();
+    GetCapturedStderr();
+    EXPECT_EQ(Settings.ComBaudRate, 460800);
+}
+
 TEST_F(ModulePort, AUsbPortIsAnnouncedWithoutItsRate) {
     // A tty whose device sits on the USB bus, as the cdc-acm driver lays it out.
     std::filesystem::path device = sysfs_ / "devices" / "usb1" / "1-1" / "1-1:1.0";
