@@ -20,9 +20,10 @@ std::string Lower(std::string text) {
     return text;
 }
 
-// The file-system root holds a lib folder on Linux, so it never counts as a toolkit root.
+// The POSIX file-system root ("/") holds a lib folder, so it never counts as a toolkit root. A
+// drive root ("C:\\") is tested like any other folder.
 bool IsFileSystemRoot(const std::string& folder) {
-    return WithoutTrailingSeparators(folder).find_first_of("/\\") == std::string::npos;
+    return !folder.empty() && WithoutTrailingSeparators(folder).empty();
 }
 
 } // namespace
