@@ -67,10 +67,16 @@ ModsimRunner::~ModsimRunner() {
 }
 
 bool ModsimRunner::Start(const std::vector<std::string>& options) {
+    return Launch({"--listen", "127.0.0.1:0"}, options);
+}
+
+bool ModsimRunner::StartPty(const std::vector<std::string>& options) { return Launch({"--pty"}, options); }
+
+bool ModsimRunner::Launch(const std::vector<std::string>& portArguments, const std::vector<std::string>& options) {
     folder_ = NewFolder("run");
     platform::ProcessOptions start;
-    start.arguments = {std::string(MODLINK_BINARY_DIR) + "/bin/modsim", "--listen", "127.0.0.1:0", "--transcript",
-                       (folder_ / "transcript.txt").string()};
+    start.arguments = {std::string(MODLINK_BINARY_DIR) + "/bin/modsim", "--transcript", (folder_ / "transcript.txt").string()};
+    start.arguments.insert(start.arguments.end(), portArguments.begin(), portArguments.end());
     start.arguments.insert(start.arguments.end(), options.begin(), options.end());
     start.output = platform::ChildOutput::Pipe;
     start.inheritInput = false;

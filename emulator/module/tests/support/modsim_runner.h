@@ -22,6 +22,8 @@ public:
     // Starts build/bin/modsim --listen 127.0.0.1:0 with a transcript and the given options, and
     // waits for its ready line. False (with the output in Output()) when it did not get ready.
     bool Start(const std::vector<std::string>& options);
+    // The same with --pty instead of --listen: Url() is then the pty's device path.
+    bool StartPty(const std::vector<std::string>& options);
     // Ends the simulator with SIGTERM and waits for it; true when it ended by itself with status 0.
     bool Stop();
 
@@ -34,6 +36,8 @@ public:
     int Connections() const;
 
 private:
+    bool Launch(const std::vector<std::string>& portArguments, const std::vector<std::string>& options);
+
     std::unique_ptr<platform::Process> process_;
     std::thread reader_;
     mutable std::mutex mutex_;
