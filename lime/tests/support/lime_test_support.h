@@ -28,6 +28,7 @@ public:
     ~Child();
 
     bool Started() const { return process_ != nullptr; }
+    int Id() const { return process_ ? process_->Id() : -1; }
     // True once the output contains text; false after timeoutMs.
     bool WaitForOutput(const std::string& text, int timeoutMs);
     // The exit code, or -1000 when the child did not end within timeoutMs (it is then killed).

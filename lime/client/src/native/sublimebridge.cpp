@@ -3,6 +3,7 @@
 // from BufferPool, and returnResult writes Java's replies back to the client.
 #include <jni.h>
 
+#include <atomic>
 #include <climits>
 #include <cstdio>
 #include <mutex>
@@ -27,7 +28,7 @@ struct Bridge {
     SharedBuffer* ret = nullptr;
     // Made by the first process call and kept: returnResult may run after process ended.
     std::mutex* sync = nullptr;
-    int32_t publishedId = 0;
+    std::atomic<int32_t> publishedId{0};
     BufferPoolRecord* pool = nullptr;
 };
 
@@ -38,7 +39,8 @@ Bridge& State() {
 
 int32_t SublimeProcessId() {
     Bridge& bridge = State();
-    return bridge.publishedId != 0 ? bridge.publishedId : platform::CurrentProcessId();
+    const int32_t published = bridge.publishedId.load();
+    return published != 0 ? published : platform::CurrentProcessId();
 }
 
 [[noreturn]] void BridgeFatal(const char* message) {
