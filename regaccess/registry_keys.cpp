@@ -82,12 +82,15 @@ extern "C" {
 
 JNIEXPORT jboolean JNICALL Java_com_zeph_pinewood_toolkit_util_regaccess_WindowsRegistry_checkKeyAccess0(
     JNIEnv* env, jclass, jint view, jint root, jstring path, jboolean write) {
-    return Guarded(env, jboolean{JNI_FALSE}, "Cannot open key", [&] {
+    // This check never throws: a key that cannot be opened, for whatever reason, is just false.
+    try {
         JavaText keyPath(env, path);
         reg::KeyPtr key;
         const reg::AccessMask access = write ? reg::kKeyAllAccess : reg::kKeyRead;
         return BooleanOf(OpenKey(view, root, keyPath, access, key) == reg::kSuccess);
-    });
+    } catch (...) {
+        return JNI_FALSE;
+    }
 }
 
 JNIEXPORT jboolean JNICALL Java_com_zeph_pinewood_toolkit_util_regaccess_WindowsRegistry_valueExists0(
