@@ -23,6 +23,8 @@ public final class Functions {
     public static char nextChar(char c) { return (char) (c + 1); }
     public static boolean not(boolean v) { return !v; }
     public static float halfFloat(float v) { return v / 2; }
+    public static float quarterOf(int v) { return v / 4f; }
+    public static double eighthOf(int v) { return v / 8.0; }
     public static double halfDouble(double v) { return v / 2; }
 
     /** Every scalar type in one call, so a misplaced or mis-sized argument shows. */

@@ -68,6 +68,10 @@ public final class JavaClient {
             check("char", '\u1235', nextChar.invoke('\u1234'));
             check("boolean", false, not.invoke(true));
         }
+        try (LimeFunction quarter = f("quarterOf"); LimeFunction eighth = f("eighthOf")) {
+            check("float result", 0.75f, quarter.invoke(3));
+            check("double result", -0.125, eighth.invoke(-1));
+        }
         try (LimeFunction mix = f("mixIntegers")) {
             check("every integer scalar", -1L + 2 * 10 + 3 * 100 + 4000L * 1000 + 'A' * 10000L + 100000,
                     mix.invoke((byte) -1, (short) 2, 3, 4000L, 'A', true));
