@@ -12,6 +12,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/process.h"
+#include "platform/standard_streams.h"
 #include "session/cleanup.h"
 #include "session/log_text.h"
 #include "session/program_texts.h"
@@ -87,10 +88,6 @@ void AppendToLogFile(const std::string& text) {
     std::fclose(file);
 }
 
-void WriteConsole(std::FILE* stream, const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stream);
-    std::fflush(stream);
-}
 
 } // namespace
 
@@ -108,11 +105,14 @@ void LogPrint(bool toStdout, bool toStderr, const char* prefix, const char* form
         return;
     }
     const std::string console = ConsoleText(text, prefix, State().atLineStart);
+    // Written straight through, so nothing waits in a buffer, and a console that went away (an
+    // IDE that closed its end of the pipe) only makes the write fail: the session still ends
+    // through its clean-up instead of being killed mid-way.
     if (toStdout) {
-        WriteConsole(stdout, console);
+        platform::WriteStandardOutput(console.data(), console.size());
     }
     if (toStderr) {
-        WriteConsole(stderr, console);
+        platform::WriteStandardError(console.data(), console.size());
     }
 }
 

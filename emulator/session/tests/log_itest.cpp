@@ -4,6 +4,8 @@
 
 #include <regex>
 
+#include "platform/env.h"
+#include "platform/process.h"
 #include "support/emulator_runner.h"
 
 using namespace sessiontest;
@@ -70,4 +72,27 @@ TEST(SessionLogFile, ArgumentsWithBlanksAreQuotedInTheCommandLine) {
               std::string::npos);
     // Query answers are in the log as well as on the console.
     EXPECT_NE(log.find("Version: 1.6.4.0\r\n"), std::string::npos);
+}
+
+TEST(SessionLogFile, ConsoleThatWentAwayDoesNotCutTheSessionShort) {
+    TestToolkit kit;
+    // The reader of stdout is gone before the emulator writes its answer.
+    const std::filesystem::path statusFile = kit.Scratch() / "status";
+    platform::ProcessOptions options;
+    options.arguments = {"/bin/bash", "-c",
+                         "(sleep 0.3; exec \"$0\" -emulog -Xquery 2>/dev/null) | true; "
+                         "echo ${PIPESTATUS[0]} > \"$1\"",
+                         kit.Program().string(), statusFile.string()};
+    options.environment = platform::EnvironmentBlock();
+    options.environment["MODLINK_CONFIG_DIR"] = kit.Config().string();
+    options.environment["TMPDIR"] = kit.Temp().string();
+    options.environment.erase("MIDP_HOME");
+    options.replaceEnvironment = true;
+    int error = 0;
+    auto shell = platform::Process::Start(options, &error);
+    ASSERT_TRUE(shell);
+    int status = -1;
+    ASSERT_TRUE(shell->Wait(30000, &status));
+    EXPECT_EQ(ReadFileText(statusFile), "0\n");
+    EXPECT_NE(ReadFileText(kit.LogFile()).find("CleanUp(): Given iExitCode: 0\r\n"), std::string::npos);
 }
