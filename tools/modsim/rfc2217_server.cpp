@@ -70,15 +70,19 @@ public:
             return;
         }
         if (got > 0) {
+            // Byte by byte, so data and commands keep their order: a purge discards exactly the
+            // data that arrived before it.
             std::string data;
             std::vector<TelnetEvent> events;
-            decoder_.Feed(buffer, static_cast<std::size_t>(got), &data, &events);
-            // Data and commands are handled in stream order only per call; a purge discards what
-            // was queued before the call, which is what arrived before it.
-            for (const TelnetEvent& event : events) {
-                Handle(event);
+            for (long i = 0; i < got; ++i) {
+                decoder_.Feed(buffer + i, 1, &data, &events);
+                pending_ += data;
+                data.clear();
+                for (const TelnetEvent& event : events) {
+                    Handle(event);
+                }
+                events.clear();
             }
-            pending_ += data;
         }
         RunPowerTimer();
     }
