@@ -79,7 +79,7 @@ void WriteLinkConfig(const std::string& configFolder, const std::string& entryNa
                   "[" + entryName + "]\nDevice=Simulated Module Modem\nPhoneNumber=*99***1#\n"
                   "ConnectBPS=115200\n" + extraEntryLines);
     WriteTextFile(configFolder + "/modems.ini",
-                  "[Simulated Module Modem]\nAttachedTo=" + portName + "\nMaximumPortSpeed=921600\n");
+                  "[Simulated Module Modem]\nAttachedTo=" + portName + "\nMaximumPortSpeed=115200\n");
 }
 
 } // namespace testsupport

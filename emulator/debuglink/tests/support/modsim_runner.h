@@ -35,6 +35,7 @@ public:
     ~ScratchFolder();
     const std::string& Path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    operator std::string() const { return path_; }
 
 private:
     std::string path_;

@@ -1,0 +1,260 @@
+// Whole debug sessions: the built emulator against modsim, with jdb attached through the debug
+// agent, and the ways such a session fails.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <thread>
+
+#include "platform/env.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "platform/tcp_socket.h"
+#include "platform/udp_socket.h"
+#include "support/modsim_runner.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::ReadTextFile;
+using testsupport::WriteTextFile;
+
+const std::string Entry = "IP connection for remote debugging of QREx";
+const std::string EndLine = "\nEnd of debug session. Emulator is closed!\n";
+
+int StatusOf(int code) { return (-code) & 0xFF; }
+
+uint16_t FreeTcpPort() {
+    int error = 0;
+    auto listener = platform::TcpListener::Listen("127.0.0.1", 0, &error);
+    return listener ? listener->LocalPort() : 0;
+}
+
+uint16_t FreeUdpPort() {
+    platform::UdpOpenFailure failure;
+    auto socket = platform::UdpSocket::Open("127.0.0.1", 0, &failure);
+    return socket ? socket->LocalPort() : 0;
+}
+
+struct SessionResult {
+    std::string out, err;
+    int status = -1;
+};
+
+class DebugSessionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* program : {"emulator", "modlink-linkd", "modsim"}) {
+            if (!platform::IsExecutableFile(testsupport::BinaryFolder + "/" + program)) {
+                GTEST_SKIP() << program << " is not built";
+            }
+        }
+        jdwpPort_ = FreeTcpPort();
+        vmPort_ = FreeTcpPort();
+        udpPort_ = FreeUdpPort();
+        fs::create_directories(kit_ / "bin");
+        fs::create_directories(kit_ / "lib");
+        fs::copy_file(testsupport::TestkitFolder + "/debugagent/zdp.jar", kit_ / "bin/zdp.jar");
+        fs::copy_file(testsupport::TestkitFolder + "/impng/impng.jar", kit_ / "lib/impng.jar");
+        WriteTextFile(kit_ / "bin/WM_Debug_config.ini",
+                      "[Debug]\nLocalIpAddress=127.0.0.1\nRemoteIpAddress=127.0.0.1\nDebugPort=" +
+                          std::to_string(vmPort_) + "\nUDPport=" + std::to_string(udpPort_) + "\n");
+        // The program is already in the module; the session runs with -noload.
+        fs::create_directories(flash_ / "A");
+        for (const char* file : {"counting.jar", "counting.jad"}) {
+            fs::copy_file(testsupport::TestkitFolder + "/impng/" + file, app_ / file);
+            fs::copy_file(testsupport::TestkitFolder + "/impng/" + file, flash_ / ("A/" + std::string(file)));
+        }
+    }
+
+    void StartModule(const std::vector<std::string>& options) {
+        modsim_ = std::make_unique<testsupport::Modsim>(flash_.Path(), options);
+        ASSERT_FALSE(modsim_->PortName().empty());
+        testsupport::WriteLinkConfig(config_.Path(), Entry, modsim_->PortName(), "LinkType=direct\n");
+    }
+
+    // Starts the emulator with stdout through a pipe and stderr into a file.
+    std::unique_ptr<platform::Process> StartEmulator(const std::vector<std::string>& arguments,
+                                                     const std::map<std::string, std::string>& env = {}) {
+        platform::ProcessOptions options;
+        options.arguments = {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>\"$MODLINK_TEST_ERR\"",
+                             testsupport::BinaryFolder + "/emulator"};
+        options.arguments.insert(options.arguments.end(), arguments.begin(), arguments.end());
+        options.environment = platform::EnvironmentBlock();
+        options.environment["MIDP_HOME"] = kit_.Path();
+        options.environment["MODLINK_CONFIG_DIR"] = config_.Path();
+        options.environment["MODLINK_LINK_DIR"] = links_.Path();
+        options.environment["MODLINK_LINKD"] = testsupport::BinaryFolder + "/modlink-linkd";
+        options.environment["MODLINK_TEST_ERR"] = kit_ / "stderr.txt";
+        options.environment["TMPDIR"] = kit_.Path();
+        for (const auto& [name, value] : env) {
+            options.environment[name] = value;
+        }
+        options.replaceEnvironment = true;
+        options.output = platform::ChildOutput::Pipe;
+        options.inheritInput = false;
+        int error = 0;
+        return platform::Process::Start(options, &error);
+    }
+
+    SessionResult Finish(platform::Process& emulator, int timeoutMs = 90000) {
+        SessionResult run;
+        std::thread reader([&] {
+            char buffer[4096];
+            long count;
+            while ((count = emulator.ReadOutput(buffer, sizeof(buffer))) > 0) {
+                run.out.append(buffer, static_cast<std::size_t>(count));
+            }
+        });
+        if (!emulator.Wait(timeoutMs, &run.status)) {
+            emulator.Terminate(99);
+            run.status = 99;
+        }
+        reader.join();
+        run.err = ReadTextFile(kit_ / "stderr.txt");
+        return run;
+    }
+
+    std::vector<std::string> DebugArguments(bool withAddress = true) {
+        std::string jdwp = "-Xrunjdwp:transport=dt_socket,server=y";
+        if (withAddress) {
+            jdwp += ",address=" + std::to_string(jdwpPort_);
+        }
+        return {"-Xdebug", jdwp, "-noload", "-emulog", "-Xdescriptor:" + (app_ / "counting.jad")};
+    }
+
+    // jdb through the agent: breakpoint in the MIDlet, a local printed, run to the end.
+    std::string RunJdb(int* status) {
+        platform::ProcessOptions options;
+        options.arguments = {"/usr/bin/python3", MODLINK_SOURCE_DIR "/emulator/debuglink/tests/support/jdb_session.py",
+                             "jdb", std::to_string(jdwpPort_), "sample.CountingMidlet:14", "total"};
+        options.output = platform::ChildOutput::Pipe;
+        options.inheritInput = false;
+        int error = 0;
+        auto jdb = platform::Process::Start(options, &error);
+        std::string text;
+        char buffer[4096];
+        long count;
+        while (jdb && (count = jdb->ReadOutput(buffer, sizeof(buffer))) > 0) {
+            text.append(buffer, static_cast<std::size_t>(count));
+        }
+        if (!jdb || !jdb->Wait(30000, status)) {
+            *status = -1;
+        }
+        return text;
+    }
+
+    bool LinkFolderEmpty() {
+        std::error_code ec;
+        return fs::is_empty(links_.Path(), ec) || !fs::exists(links_.Path());
+    }
+
+    testsupport::ScratchFolder kit_{"kit"};
+    testsupport::ScratchFolder app_{"app"};
+    testsupport::ScratchFolder config_{"cfg"};
+    testsupport::ScratchFolder links_{"links"};
+    testsupport::ScratchFolder flash_{"flash"};
+    std::unique_ptr<testsupport::Modsim> modsim_;
+    uint16_t jdwpPort_ = 0, vmPort_ = 0, udpPort_ = 0;
+};
+
+TEST_F(DebugSessionTest, JdbHitsABreakpointPrintsALocalAndTheSessionEndsInOrder) {
+    StartModule({});
+    auto emulator = StartEmulator(DebugArguments());
+    ASSERT_NE(emulator, nullptr);
+    int jdbStatus = -1;
+    const std::string jdb = RunJdb(&jdbStatus);
+    EXPECT_EQ(jdbStatus, 0) << jdb;
+    EXPECT_NE(jdb.find("Breakpoint hit"), std::string::npos) << jdb;
+    EXPECT_NE(jdb.find("total = 1"), std::string::npos) << jdb;
+    SessionResult run = Finish(*emulator);
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("  step 1 total 1\n  step 2 total 3\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("  100% %d done\n"), std::string::npos) << run.out;
+    ASSERT_GE(run.out.size(), EndLine.size());
+    EXPECT_EQ(run.out.substr(run.out.size() - EndLine.size()), EndLine) << run.out;
+    EXPECT_TRUE(LinkFolderEmpty()) << "the link was hung up";
+    const std::string transcript = ReadTextFile(modsim_->Transcript());
+    EXPECT_NE(transcript.find("at^kcfg=userware/stdout,UDP," + std::to_string(udpPort_)), std::string::npos)
+        << transcript;
+}
+
+TEST_F(DebugSessionTest, WithoutDebuggerAddressTheSessionEndsBeforeDialling) {
+    StartModule({});
+    auto emulator = StartEmulator(DebugArguments(false));
+    ASSERT_NE(emulator, nullptr);
+    SessionResult run = Finish(*emulator);
+    EXPECT_EQ(run.status, StatusOf(1926));
+    EXPECT_NE(run.err.find("\nDebug mode started without debug server address!\n"), std::string::npos) << run.err;
+    EXPECT_EQ(ReadTextFile(modsim_->Transcript()).find("ATD"), std::string::npos);
+}
+
+TEST_F(DebugSessionTest, RefusedDialEndsWithBothMessages) {
+    StartModule({"--refuse-atd"});
+    auto emulator = StartEmulator(DebugArguments());
+    ASSERT_NE(emulator, nullptr);
+    SessionResult run = Finish(*emulator);
+    EXPECT_EQ(run.status, StatusOf(1938));
+    EXPECT_NE(run.err.find("\nEstablishment of TCP/IP connection failed!"
+                           "\nCheck the COM connection and dial up network parameters!\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_TRUE(LinkFolderEmpty());
+}
+
+TEST_F(DebugSessionTest, NoSimEndsBeforeDialling) {
+    StartModule({"--no-sim"});
+    auto emulator = StartEmulator(DebugArguments());
+    ASSERT_NE(emulator, nullptr);
+    SessionResult run = Finish(*emulator);
+    EXPECT_EQ(run.status, StatusOf(1931)) << run.out << run.err;
+    EXPECT_EQ(ReadTextFile(modsim_->Transcript()).find("ATD"), std::string::npos);
+}
+
+TEST_F(DebugSessionTest, WithoutJdkTheAgentFailsAndTheLinkIsHungUp) {
+    StartModule({});
+    auto emulator = StartEmulator(DebugArguments(), {{"JAVA_HOME", (kit_ / "no-jdk")}});
+    ASSERT_NE(emulator, nullptr);
+    SessionResult run = Finish(*emulator);
+    EXPECT_EQ(run.status, StatusOf(1953)) << run.out << run.err;
+    EXPECT_NE(run.err.find("\nFailed to start debug agent!\n"), std::string::npos) << run.err;
+    const std::string log = ReadTextFile(kit_ / "PVXLogfile.log");
+    // The relay's reader woke and was joined; nothing had to be abandoned.
+    EXPECT_EQ(log.find("Wait for UdpReadThread() timed out!"), std::string::npos);
+    EXPECT_TRUE(LinkFolderEmpty());
+}
+
+TEST_F(DebugSessionTest, LinkDropWhileTheAgentRunsEndsTheAgentAfterTenSeconds) {
+    StartModule({"--drop-link-after", "1"});
+    auto start = std::chrono::steady_clock::now();
+    auto emulator = StartEmulator(DebugArguments());
+    ASSERT_NE(emulator, nullptr);
+    SessionResult run = Finish(*emulator);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    const std::string log = ReadTextFile(kit_ / "PVXLogfile.log");
+    EXPECT_NE(log.find("Debug agent not closed!"), std::string::npos) << log;
+    EXPECT_TRUE(LinkFolderEmpty());
+}
+
+TEST_F(DebugSessionTest, LinkStayingUpAfterTheAgentEndedAbortsTheSession) {
+    StartModule({"--keep-link"});
+    auto emulator = StartEmulator(DebugArguments());
+    ASSERT_NE(emulator, nullptr);
+    int jdbStatus = -1;
+    const std::string jdb = RunJdb(&jdbStatus);
+    EXPECT_EQ(jdbStatus, 0) << jdb;
+    SessionResult run = Finish(*emulator);
+    EXPECT_EQ(run.status, StatusOf(1961)) << run.out << run.err;
+    EXPECT_NE(run.err.find("\nDebugging is aborted, because of problem with debug IP connection!"
+                           "\nPlease restart module and debug session.\n"),
+              std::string::npos)
+        << run.err;
+    const std::string log = ReadTextFile(kit_ / "PVXLogfile.log");
+    EXPECT_NE(log.find("Ras connection not disconnected!"), std::string::npos);
+    // The clean-up hung the link up all the same.
+    EXPECT_TRUE(LinkFolderEmpty());
+}
+
+} // namespace
