@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <thread>
@@ -10,6 +11,7 @@
 #include "platform/env.h"
 #include "platform/files.h"
 #include "platform/process.h"
+#include "platform/process_control.h"
 #include "platform/tcp_socket.h"
 #include "platform/udp_socket.h"
 #include "support/modsim_runner.h"
@@ -255,6 +257,71 @@ TEST_F(DebugSessionTest, LinkStayingUpAfterTheAgentEndedAbortsTheSession) {
     EXPECT_NE(log.find("Ras connection not disconnected!"), std::string::npos);
     // The clean-up hung the link up all the same.
     EXPECT_TRUE(LinkFolderEmpty());
+}
+
+} // namespace
+
+namespace {
+
+// The SDK's own emulator in the toolkit: emulator prepares the module and the link, registers
+// the module's address and passes the call on; the link stays up for the SDK.
+class HandoverSessionTest : public DebugSessionTest {
+protected:
+    void SetUp() override {
+        DebugSessionTest::SetUp();
+        if (IsSkipped()) {
+            return;
+        }
+        for (const char* tool : {"sdk-emulator", "netenlist"}) {
+            fs::copy_file(testsupport::TestkitFolder + "/handover/bin/" + tool, kit_ / ("bin/" + std::string(tool)));
+        }
+        WriteTextFile(kit_ / "toolkit-lib/process/trayhost/device-adapter-CldcDevice/qrex.properties",
+                      "productName: Simulated QREx Module\n");
+    }
+
+    void TearDown() override {
+        // The link is meant to outlive the session; end its holder here.
+        for (const std::string& name : platform::ListFolder(links_.Path(), "*.link")) {
+            const std::string record = ReadTextFile(links_ / name);
+            std::string::size_type holder = record.find("holder=");
+            if (holder != std::string::npos) {
+                platform::KillProcess(std::atoi(record.c_str() + holder + 7));
+            }
+        }
+    }
+
+    static std::size_t Count(const std::string& text, const std::string& what) {
+        std::size_t count = 0;
+        for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+            ++count;
+        }
+        return count;
+    }
+};
+
+TEST_F(HandoverSessionTest, LinkIsPreparedOnceAndLeftUpForTheSdk) {
+    StartModule({"--debug-mode-on"});
+    const std::vector<std::string> arguments = {"-Xdebug", "-Xrunjdwp:transport=dt_socket,server=y,address=" +
+                                                               std::to_string(jdwpPort_),
+                                                "-Xdescriptor:" + (app_ / "counting.jad")};
+    auto first = StartEmulator(arguments);
+    ASSERT_NE(first, nullptr);
+    SessionResult run = Finish(*first);
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("Registering ip address \"127.0.0.1\" of remote debugging device...\n"),
+              std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Passing control to external device emulator...\n"), std::string::npos);
+    EXPECT_NE(run.out.find("sdk-emulator: -Xdebug"), std::string::npos) << run.out;
+    EXPECT_EQ(ReadTextFile(kit_ / "bin/netenlist.log"), "list\nadd ip 127.0.0.1\n");
+    EXPECT_FALSE(LinkFolderEmpty()) << "the link stays up for the SDK";
+
+    // A second call finds the link up: no module steps, no second dial, no second registration.
+    auto second = StartEmulator(arguments);
+    ASSERT_NE(second, nullptr);
+    run = Finish(*second);
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(ReadTextFile(kit_ / "bin/netenlist.log"), "list\nadd ip 127.0.0.1\nlist\n");
+    EXPECT_EQ(Count(ReadTextFile(modsim_->Transcript()), "ATD"), 1u);
 }
 
 } // namespace
