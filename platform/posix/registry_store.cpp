@@ -133,12 +133,10 @@ std::shared_ptr<StoreCore> StoreCore::Open(const std::string& path, std::uint32_
     if (core->writable_) {
         // Write-ahead logging: readers never wait for a writer, a commit needs no flush of the
         // whole file, and after a crash (of the process or the machine) the store is whole,
-        // at most without its last commits.
-        const int mode = core->db_.Execute("PRAGMA journal_mode = WAL");
-        if (mode != SQLITE_OK) {
-            *status = sqlite::StatusOf(mode);
-            return nullptr;
-        }
+        // at most without its last commits. The mode is kept in the file, so one process that
+        // sets it sets it for all; should the switch not get its lock now, the store still works
+        // with a rollback journal and a later open switches it.
+        core->db_.Execute("PRAGMA journal_mode = WAL");
     }
     core->db_.Execute("PRAGMA synchronous = NORMAL");
     return core;

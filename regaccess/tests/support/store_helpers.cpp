@@ -43,10 +43,16 @@ reg::Status StoreClient::SetText(const reg::OpenKey& key, const char16_t* name, 
 
 std::string StoreClient::Bytes(const reg::OpenKey& key, const char16_t* name, reg::ValueType* type,
                                reg::Status* status) {
-    std::uint32_t size = 0;
-    reg::Status result = registry_->QueryValue(key, name, type, nullptr, &size);
-    std::string bytes(size, '\0');
-    if (result == reg::kSuccess) {
+    // Another connection may change the value's size between the two reads: then ask again.
+    std::string bytes;
+    reg::Status result = reg::kErrorMoreData;
+    while (result == reg::kErrorMoreData) {
+        std::uint32_t size = 0;
+        result = registry_->QueryValue(key, name, type, nullptr, &size);
+        if (result != reg::kSuccess) {
+            break;
+        }
+        bytes.assign(size, '\0');
         result = registry_->QueryValue(key, name, type, reinterpret_cast<std::uint8_t*>(bytes.data()), &size);
         bytes.resize(size);
     }
