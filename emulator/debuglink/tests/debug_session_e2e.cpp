@@ -118,12 +118,25 @@ protected:
         return run;
     }
 
-    std::vector<std::string> DebugArguments(bool withAddress = true) {
+    // With upload, the module starts without the program and the session puts it there.
+    std::vector<std::string> DebugArguments(bool withAddress = true, bool upload = false) {
         std::string jdwp = "-Xrunjdwp:transport=dt_socket,server=y";
         if (withAddress) {
             jdwp += ",address=" + std::to_string(jdwpPort_);
         }
-        return {"-Xdebug", jdwp, "-noload", "-emulog", "-Xdescriptor:" + (app_ / "counting.jad")};
+        std::vector<std::string> arguments = {"-Xdebug", jdwp, "-emulog",
+                                              "-Xdescriptor:" + (app_ / "counting.jad")};
+        if (upload) {
+            fs::remove(flash_ / "A/counting.jar");
+            fs::remove(flash_ / "A/counting.jad");
+        } else {
+            arguments.insert(arguments.begin() + 2, "-noload");
+        }
+        return arguments;
+    }
+
+    bool ProgramInFlash() {
+        return fs::exists(flash_ / "A/counting.jar") || fs::exists(flash_ / "A/counting.jad");
     }
 
     // jdb through the agent: breakpoint in the MIDlet, a local printed, run to the end.
@@ -163,7 +176,7 @@ protected:
 
 TEST_F(DebugSessionTest, JdbHitsABreakpointPrintsALocalAndTheSessionEndsInOrder) {
     StartModule({});
-    auto emulator = StartEmulator(DebugArguments());
+    auto emulator = StartEmulator(DebugArguments(true, true));
     ASSERT_NE(emulator, nullptr);
     int jdbStatus = -1;
     const std::string jdb = RunJdb(&jdbStatus);
@@ -177,6 +190,7 @@ TEST_F(DebugSessionTest, JdbHitsABreakpointPrintsALocalAndTheSessionEndsInOrder)
     ASSERT_GE(run.out.size(), EndLine.size());
     EXPECT_EQ(run.out.substr(run.out.size() - EndLine.size()), EndLine) << run.out;
     EXPECT_TRUE(LinkFolderEmpty()) << "the link was hung up";
+    EXPECT_FALSE(ProgramInFlash()) << "the uploaded files are deleted";
     const std::string transcript = ReadTextFile(modsim_->Transcript());
     EXPECT_NE(transcript.find("at^kcfg=userware/stdout,UDP," + std::to_string(udpPort_)), std::string::npos)
         << transcript;
@@ -184,10 +198,13 @@ TEST_F(DebugSessionTest, JdbHitsABreakpointPrintsALocalAndTheSessionEndsInOrder)
 
 TEST_F(DebugSessionTest, WithoutDebuggerAddressTheSessionEndsBeforeDialling) {
     StartModule({});
-    auto emulator = StartEmulator(DebugArguments(false));
+    auto emulator = StartEmulator(DebugArguments(false, true));
     ASSERT_NE(emulator, nullptr);
     SessionResult run = Finish(*emulator);
     EXPECT_EQ(run.status, StatusOf(1926));
+    // The program went up before the address was checked, and was deleted again.
+    EXPECT_NE(ReadTextFile(modsim_->Transcript()).find("AT^KQWE=3"), std::string::npos);
+    EXPECT_FALSE(ProgramInFlash());
     EXPECT_NE(run.err.find("\nDebug mode started without debug server address!\n"), std::string::npos) << run.err;
     EXPECT_EQ(ReadTextFile(modsim_->Transcript()).find("ATD"), std::string::npos);
 }
