@@ -209,6 +209,9 @@ Scalar WireElement(int32_t code, const uint8_t* wire, int32_t index) {
 void EncodeElements(int32_t code, const void* elements, int32_t count, uint8_t* out) {
     const auto* in = static_cast<const uint8_t*>(elements);
     const int size = ElementSize(code);
+    if (count <= 0) {
+        return; // also a null array, which has no elements to read
+    }
     if (size == 1) {
         std::memcpy(out, in, static_cast<size_t>(count));
         return;

@@ -9,6 +9,16 @@
 
 namespace lime {
 
+ThreadMap::~ThreadMap() {
+    for (int32_t k = 0; k < count_; ++k) {
+        delete entries_[k]->event;
+        std::free(entries_[k]->message.data);
+        std::free(entries_[k]->arguments.data);
+        delete entries_[k];
+    }
+    std::free(entries_);
+}
+
 ThreadSlot* ThreadMap::FindLocked(int32_t threadId) {
     for (int32_t k = 0; k < count_; ++k) {
         if (entries_[k]->threadId == threadId) {

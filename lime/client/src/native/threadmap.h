@@ -35,6 +35,12 @@ struct ThreadSlot {
 
 class ThreadMap {
 public:
+    ThreadMap() = default;
+    ThreadMap(const ThreadMap&) = delete;
+    ThreadMap& operator=(const ThreadMap&) = delete;
+    // Only for maps of a limited life (tests): the process's map is never destroyed.
+    ~ThreadMap();
+
     // The slot of threadId, added (with a new event) when the thread has none. Fatal when the
     // event or the room for the slot cannot be made.
     ThreadSlot* LookupOrAdd(int32_t threadId);
