@@ -182,6 +182,8 @@ TEST(Rfc2217, TheServerSeesEachCloseAndAUsbPortVanishesDuringARestart) {
         }
         EXPECT_EQ(n, -1);
     }
+    // Once the simulator reports the port gone, connections are refused until it is back.
+    ASSERT_TRUE(served.WaitForEvents(3));
     int error = 0;
     EXPECT_EQ(platform::SerialDevice::Open(served.url, &error), nullptr);
     EXPECT_EQ(error, ECONNREFUSED);
