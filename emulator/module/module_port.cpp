@@ -34,6 +34,10 @@ bool ReadCts(platform::SerialDevice& port) {
 } // namespace
 
 bool SwitchOnModule(ComPortHandle handle) {
+    if (!handle) {
+        LogPrint(false, true, nullptr, "\nFailed to switch on module!\n");
+        return false;
+    }
     platform::Clock& clock = ModuleClock();
     platform::SerialModemStatus status;
     // A modem status that cannot be read counts as CTS off, and no pulse is tried.

@@ -2,6 +2,12 @@
 
 namespace platform::rfc2217 {
 
+namespace {
+// Com-port payloads are a few bytes; a longer one is not a command of this protocol, and keeping
+// it would let a broken peer grow the buffer without end.
+constexpr std::size_t kMaxPayload = 1024;
+} // namespace
+
 std::string EscapeData(const void* data, std::size_t size) {
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
     std::string out;
@@ -83,6 +89,7 @@ void TelnetDecoder::Feed(const void* bytes, std::size_t size, std::string* data,
         }
         case SubOption:
             sub_ = TelnetEvent{};
+            oversized_ = false;
             sub_.type = TelnetEvent::Subnegotiate;
             sub_.option = b;
             state_ = SubData;
@@ -90,16 +97,25 @@ void TelnetDecoder::Feed(const void* bytes, std::size_t size, std::string* data,
         case SubData:
             if (b == kIac) {
                 state_ = SubIac;
-            } else {
+            } else if (sub_.payload.size() < kMaxPayload) {
                 sub_.payload.push_back(static_cast<char>(b));
+            } else {
+                oversized_ = true;
             }
             break;
         case SubIac:
             if (b == kIac) {
-                sub_.payload.push_back(static_cast<char>(kIac));
+                if (sub_.payload.size() < kMaxPayload) {
+                    sub_.payload.push_back(static_cast<char>(kIac));
+                } else {
+                    oversized_ = true;
+                }
                 state_ = SubData;
             } else if (b == kSe) {
-                events->push_back(sub_);
+                if (!oversized_) {
+                    events->push_back(sub_);
+                }
+                oversized_ = false;
                 state_ = Data;
             } else {
                 // A malformed subnegotiation: drop it and resynchronise on the data stream.

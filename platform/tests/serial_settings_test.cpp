@@ -82,6 +82,12 @@ TEST(Rfc2217Codec, MalformedSubnegotiationIsDropped) {
     decoder.Feed(stream.data(), stream.size(), &data, &events);
     EXPECT_TRUE(events.empty());
     EXPECT_EQ(data, "A");
+
+    // An endless subnegotiation is dropped whole and the stream goes on.
+    std::string huge = Bytes({0xFF, 0xFA, 44, 7}) + std::string(5000, 'x') + Bytes({0xFF, 0xF0}) + "B";
+    decoder.Feed(huge.data(), huge.size(), &data, &events);
+    EXPECT_TRUE(events.empty());
+    EXPECT_EQ(data, "AB");
 }
 
 TEST(SerialTermios, SettingsRoundTrip) {

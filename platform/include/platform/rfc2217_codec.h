@@ -83,7 +83,8 @@ struct TelnetEvent {
 };
 
 // Splits an incoming byte stream into data and Telnet events. Input may arrive in any pieces:
-// a sequence cut in the middle is completed by the next call.
+// a sequence cut in the middle is completed by the next call. A subnegotiation longer than 1024
+// bytes is dropped whole.
 class TelnetDecoder {
 public:
     void Feed(const void* bytes, std::size_t size, std::string* data, std::vector<TelnetEvent>* events);
@@ -91,6 +92,7 @@ public:
 private:
     enum State { Data, Iac, Verb, SubOption, SubData, SubIac } state_ = Data;
     uint8_t verb_ = 0;
+    bool oversized_ = false;
     TelnetEvent sub_;
 };
 
