@@ -176,7 +176,12 @@ void StopDeviceManager() {
         RunProcessCaptured("taskkill /F /T /IM trayhost.exe", "", &dropped, &exitCode);
     } else {
         // The same as taskkill /F /T: every process of that image and everything below it.
-        for (int id : ProcessTreeOfImage(platform::ListProcesses(), "trayhost")) {
+        // MODLINK_DEVICE_MANAGER_IMAGE names a device manager program of another name.
+        std::string image = platform::GetEnv("MODLINK_DEVICE_MANAGER_IMAGE").value_or("");
+        if (image.empty()) {
+            image = "trayhost";
+        }
+        for (int id : ProcessTreeOfImage(platform::ListProcesses(), image)) {
             if (id != platform::CurrentProcessId()) {
                 platform::KillProcess(id);
             }

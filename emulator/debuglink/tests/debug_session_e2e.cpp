@@ -77,11 +77,15 @@ protected:
     }
 
     // Starts the emulator with stdout through a pipe and stderr into a file.
+    // A shell other than /bin/sh stays the emulator's parent (it does not exec it).
     std::unique_ptr<platform::Process> StartEmulator(const std::vector<std::string>& arguments,
-                                                     const std::map<std::string, std::string>& env = {}) {
+                                                     const std::map<std::string, std::string>& env = {},
+                                                     const std::string& shell = "/bin/sh") {
         platform::ProcessOptions options;
-        options.arguments = {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>\"$MODLINK_TEST_ERR\"",
-                             testsupport::BinaryFolder + "/emulator"};
+        const std::string script = shell == "/bin/sh"
+                                       ? "exec \"$0\" \"$@\" 2>\"$MODLINK_TEST_ERR\""
+                                       : "\"$0\" \"$@\" 2>\"$MODLINK_TEST_ERR\"; exit $?";
+        options.arguments = {shell, "-c", script, testsupport::BinaryFolder + "/emulator"};
         options.arguments.insert(options.arguments.end(), arguments.begin(), arguments.end());
         options.environment = platform::EnvironmentBlock();
         options.environment["MIDP_HOME"] = kit_.Path();
@@ -301,8 +305,9 @@ protected:
         for (const std::string& name : platform::ListFolder(links_.Path(), "*.link")) {
             const std::string record = ReadTextFile(links_ / name);
             std::string::size_type holder = record.find("holder=");
-            if (holder != std::string::npos) {
-                platform::KillProcess(std::atoi(record.c_str() + holder + 7));
+            const int id = holder == std::string::npos ? 0 : std::atoi(record.c_str() + holder + 7);
+            if (id > 0 && id != platform::CurrentProcessId()) {
+                platform::KillProcess(id);
             }
         }
     }
@@ -339,6 +344,51 @@ TEST_F(HandoverSessionTest, LinkIsPreparedOnceAndLeftUpForTheSdk) {
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_EQ(ReadTextFile(kit_ / "bin/netenlist.log"), "list\nadd ip 127.0.0.1\nlist\n");
     EXPECT_EQ(Count(ReadTextFile(modsim_->Transcript()), "ATD"), 1u);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(HandoverSessionTest, QueryFromEclipseStopsTheDeviceManager) {
+    // The link is up already (its holder is this test, which surely runs) and the address is
+    // registered, so the query touches neither the module nor netenlist's registration.
+    WriteTextFile(links_ / "IP_connection_for_remote_debugging_of_QREx.link",
+                  "entry=" + Entry + "\nholder=" + std::to_string(platform::CurrentProcessId()) +
+                      "\nstate=connected\nerror=0\nport=p\ntype=direct\n");
+    WriteTextFile(kit_ / "bin/registered-addresses", "127.0.0.1\n");
+    testsupport::WriteLinkConfig(config_.Path(), Entry, "rfc2217://127.0.0.1:1", "LinkType=direct\n");
+    // Copies of the shell, so that the image names are their own: an IDE and a device manager
+    // under a name nothing else on this machine uses.
+    const std::string eclipse = kit_ / "eclipse";
+    const std::string managerImage = "devmgr-" + std::to_string(platform::CurrentProcessId());
+    fs::copy_file("/bin/sh", eclipse);
+    fs::copy_file("/bin/sh", kit_ / managerImage);
+    const std::map<std::string, std::string> env = {{"MODLINK_DEVICE_MANAGER_IMAGE", managerImage}};
+
+    auto startManager = [&] {
+        platform::ProcessOptions options;
+        options.arguments = {kit_ / managerImage, "-c", "sleep 60 & wait"};
+        options.inheritInput = false;
+        int error = 0;
+        return platform::Process::Start(options, &error);
+    };
+    auto manager = startManager();
+    ASSERT_NE(manager, nullptr);
+    auto plain = StartEmulator({"-Xquery"}, env);
+    ASSERT_NE(plain, nullptr);
+    SessionResult run = Finish(*plain);
+    EXPECT_EQ(run.status, 0) << run.err;
+    int exitCode = 0;
+    EXPECT_FALSE(manager->Wait(200, &exitCode)) << "not started from Eclipse: the manager stays";
+
+    auto fromEclipse = StartEmulator({"-Xquery"}, env, eclipse);
+    ASSERT_NE(fromEclipse, nullptr);
+    run = Finish(*fromEclipse);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("device.list: ", 0), 0u) << "only the SDK's answer: " << run.out;
+    EXPECT_TRUE(manager->Wait(5000, &exitCode)) << "the device manager was stopped";
+    manager->Terminate(0); // nothing left behind when it was not
 }
 
 } // namespace
