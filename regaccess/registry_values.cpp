@@ -257,6 +257,10 @@ JNIEXPORT jbyteArray JNICALL Java_com_zeph_pinewood_toolkit_util_regaccess_Windo
             ThrowNative(env, "Value is of wrong type");
             return nullptr;
         }
+        if (value.size > static_cast<std::uint32_t>(std::numeric_limits<jsize>::max())) {
+            ThrowNative(env, "Could not read key data"); // larger than any Java array
+            return nullptr;
+        }
         jbyteArray result = env->NewByteArray(static_cast<jsize>(value.size));
         if (result == nullptr) {
             return nullptr; // Java's OutOfMemoryError is pending
