@@ -226,7 +226,7 @@ TEST_F(JvmCalls, UnicodeNamesAndDataRoundTrip) {
     });
 }
 
-TEST_F(JvmCalls, BadInputGetsTheSpecifiedExceptionAndLosesNothing) {
+TEST_F(JvmCalls, BadInputGetsTheMethodsOwnExceptionAndLosesNothing) {
     const std::string k = "Software\\bad";
     const std::string limit = std::to_string(reg::kMaxValueSize);
     const std::string overLimit = std::to_string(reg::kMaxValueSize + 1);
