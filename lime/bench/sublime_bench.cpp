@@ -122,7 +122,7 @@ int Serve(int32_t id, const std::string& path) {
 }
 
 struct Latency {
-    double perSecond, median, p99;
+    double perSecond, median, p99, max;
 };
 
 template <typename Call>
@@ -139,7 +139,7 @@ Latency Measure(int rounds, Call call) {
     }
     const double total = Micros(Clock::now() - start);
     std::sort(samples.begin(), samples.end());
-    return {rounds / (total / 1e6), samples[samples.size() / 2], samples[samples.size() * 99 / 100]};
+    return {rounds / (total / 1e6), samples[samples.size() / 2], samples[samples.size() * 99 / 100], samples.back()};
 }
 
 template <typename Transfer>
@@ -225,11 +225,12 @@ int main(int argc, char** argv) {
     server->Wait(10000, &code);
 
     std::printf("sublime_bench: %d null calls, %d x 16 MiB, two processes\n", rounds, kBulkRounds);
-    std::printf("%-22s %12s %12s %12s %14s\n", "transport", "calls/s", "median us", "p99 us", "16 MiB MiB/s");
-    std::printf("%-22s %12.0f %12.2f %12.2f %14.0f%s\n", "lime (shared memory)", lime.perSecond, lime.median, lime.p99,
-                limeBulk, limeBulkOk ? "" : " (WRONG COUNT)");
-    std::printf("%-22s %12.0f %12.2f %12.2f %14.0f%s\n", "unix domain socket", socket.perSecond, socket.median,
-                socket.p99, socketBulk, acknowledged == kBulkBytes ? "" : " (WRONG COUNT)");
+    std::printf("%-22s %10s %10s %10s %10s %14s\n", "transport", "calls/s", "median us", "p99 us", "max us",
+                "16 MiB MiB/s");
+    std::printf("%-22s %10.0f %10.2f %10.2f %10.0f %14.0f%s\n", "lime (shared memory)", lime.perSecond, lime.median,
+                lime.p99, lime.max, limeBulk, limeBulkOk ? "" : " (WRONG COUNT)");
+    std::printf("%-22s %10.0f %10.2f %10.2f %10.0f %14.0f%s\n", "unix domain socket", socket.perSecond, socket.median,
+                socket.p99, socket.max, socketBulk, acknowledged == kBulkBytes ? "" : " (WRONG COUNT)");
     std::printf("latency ratio lime/socket (median): %.2f; bulk ratio lime/socket: %.2f\n", lime.median / socket.median,
                 limeBulk / socketBulk);
     return limeBulkOk && acknowledged == kBulkBytes ? 0 : 1;
