@@ -211,8 +211,11 @@ bool CheckRegistryStore(const std::string& folder, std::string* report) {
 }
 
 Registry& SystemRegistry() {
-    static SystemStoreRegistry registry;
-    return registry;
+    // Never destroyed: when a JVM exits, its other threads may still be inside a call while the
+    // exit handlers run. The store file is whole at any moment, so leaving the connection open
+    // costs nothing but the write-ahead log files beside it, which the next user takes over.
+    static SystemStoreRegistry* registry = new SystemStoreRegistry();
+    return *registry;
 }
 
 bool IsWow64Process() { return false; }
