@@ -99,11 +99,12 @@ int Write(SharedBuffer* b, const void* bytes, int numOfBytes) {
     // The reader may have taken bytes meanwhile; add to what is unread now.
     const int32_t now = Header(b, kUsed) + k;
     SetHeader(b, kUsed, now);
+    Unlock(b);
     if (now == capacity) {
-        // A full buffer can take nothing more until the reader runs; wake it now.
+        // A full buffer can take nothing more until the reader runs; wake it now. Waking
+        // after unlocking spares the woken reader a wait for the mutex; it re-checks anyway.
         b->dataEvent->Set();
     }
-    Unlock(b);
     return k;
 }
 
@@ -146,11 +147,11 @@ int Read(SharedBuffer* b, void* bytes, int numOfBytes) {
     const int32_t before = Header(b, kUsed);
     SetHeader(b, kReadPos, static_cast<int32_t>((static_cast<int64_t>(readPos) + k) % capacity));
     SetHeader(b, kUsed, std::max(0, before - k));
+    Unlock(b);
     if (before == capacity) {
         // The writer may be waiting for room.
         b->spaceEvent->Set();
     }
-    Unlock(b);
     return k;
 }
 
@@ -224,10 +225,11 @@ void Flush(SharedBuffer* b) {
     if (!Lock(b)) {
         return;
     }
-    if (Header(b, kUsed) > 0) {
+    const bool unread = Header(b, kUsed) > 0;
+    Unlock(b);
+    if (unread) {
         b->dataEvent->Set();
     }
-    Unlock(b);
 }
 
 void Close(SharedBuffer* b) {
