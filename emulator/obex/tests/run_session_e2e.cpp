@@ -1,0 +1,112 @@
+// Whole run sessions against the module simulator: the upload order, the flash while the program
+// starts and after the clean-up, and the failures of the upload.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "support/module_session.h"
+
+using obextest::ModuleSession;
+using obextest::ReadAll;
+using obextest::Snapshot;
+
+namespace {
+
+int StatusOf(int code) { return (-code) & 0xFF; }
+
+// The names of the files in the order their data went up (PUT packets with a Length header).
+std::vector<std::string> UploadOrder(const std::vector<std::string>& lines) {
+    std::vector<std::string> names;
+    for (const std::string& line : lines) {
+        if (line.rfind("OBEX PUT", 0) != 0 || line.find(" length=") == std::string::npos) continue;
+        std::size_t at = line.find("name=\"") + 6;
+        names.push_back(line.substr(at, line.find('"', at) - at));
+    }
+    return names;
+}
+
+void RunAndCheck(int drives) {
+    ModuleSession module(drives);
+    ASSERT_TRUE(module.Started());
+    auto before = Snapshot(module.Flash());
+    auto jad = module.MakeApplication();
+    auto result = module.Run(jad);
+    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_NE(result.output.find("Downloading Jar and Jad file...\n"), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("Java program is started inside the module without debugging.\n"), std::string::npos);
+
+    std::vector<std::string> expected = {"calc.jad", "calc.jar", "mathlib.jad", "mathlib.jar", "strlib.jad", "strlib.jar"};
+    EXPECT_EQ(UploadOrder(module.ObexLines()), expected);
+
+    ASSERT_TRUE(result.sawStart);
+    for (const std::string& name : expected) {
+        auto it = result.flashAtStart.find("A/" + name);
+        ASSERT_NE(it, result.flashAtStart.end()) << name;
+        EXPECT_EQ(it->second, ReadAll(jad.parent_path() / name)) << name;
+    }
+    EXPECT_EQ(Snapshot(module.Flash()), before); // the clean-up deleted what went up
+    if (drives > 1) {
+        // With two drives every request names drive A before the root.
+        auto lines = module.ObexLines();
+        EXPECT_NE(std::find(lines.begin(), lines.end(), "OBEX SETPATH final flags=00 name=\"A:\""), lines.end());
+    }
+}
+
+} // namespace
+
+TEST(RunSession, UploadsAndCleansUpOnAOneDriveModule) { RunAndCheck(1); }
+
+TEST(RunSession, UploadsAndCleansUpOnATwoDriveModule) { RunAndCheck(2); }
+
+TEST(RunSession, AMissingLibletEndsWith524AndTheApplicationFilesGoAgain) {
+    ModuleSession module(1);
+    ASSERT_TRUE(module.Started());
+    auto before = Snapshot(module.Flash());
+    auto jad = module.MakeApplication();
+    std::filesystem::remove(jad.parent_path() / "strlib.jar");
+    auto result = module.Run(jad);
+    EXPECT_EQ(result.status, StatusOf(524)) << result.output;
+    EXPECT_NE(result.output.find("LIBlet file"), std::string::npos) << result.output;
+    auto order = UploadOrder(module.ObexLines());
+    EXPECT_EQ(order, (std::vector<std::string>{"calc.jad", "calc.jar", "mathlib.jad", "mathlib.jar"}));
+    EXPECT_EQ(Snapshot(module.Flash()), before);
+}
+
+TEST(RunSession, FullModuleMemoryEndsWith513AndLeavesNoPartialFile) {
+    // Room for the module's own file and the JAD, not for the JAR.
+    ModuleSession module(1, {"--flash-limit", "600"});
+    ASSERT_TRUE(module.Started());
+    auto before = Snapshot(module.Flash());
+    auto result = module.Run(module.MakeApplication());
+    EXPECT_EQ(result.status, StatusOf(513)) << result.output;
+    EXPECT_NE(result.output.find("Not enough memory"), std::string::npos) << result.output;
+    EXPECT_FALSE(result.sawStart);
+    EXPECT_EQ(Snapshot(module.Flash()), before);
+}
+
+TEST(RunSession, ALinkThatDropsInTheJarEndsTheSessionAndKeepsNoPartialFile) {
+    // Small packets make the JAR take several; the 10th request is its second body packet.
+    ModuleSession module(1, {"--obex-packet", "255", "--obex-drop-after", "10"});
+    ASSERT_TRUE(module.Started());
+    auto before = Snapshot(module.Flash());
+    auto result = module.Run(module.MakeApplication());
+    EXPECT_EQ(result.status, StatusOf(513)) << result.output;
+    auto lines = module.ObexLines();
+    auto dropped = std::find_if(lines.begin(), lines.end(),
+                                [](const std::string& l) { return l.find("(link dropped)") != std::string::npos; });
+    ASSERT_NE(dropped, lines.end());
+    EXPECT_EQ(dropped->rfind("OBEX PUT body=", 0), 0u) << *dropped;
+    EXPECT_EQ(Snapshot(module.Flash()), before);
+}
+
+TEST(RunSession, AModuleThatNeverEntersObexModeFailsTheUpload) {
+    ModuleSession module(1, {"--fault", "AT^KQWE=3=silent"});
+    ASSERT_TRUE(module.Started());
+    auto before = Snapshot(module.Flash());
+    auto result = module.Run(module.MakeApplication());
+    EXPECT_EQ(result.status, StatusOf(513)) << result.output;
+    EXPECT_NE(result.output.find("Not enough memory"), std::string::npos) << result.output;
+    auto lines = module.Transcript();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "AT^KQWE=3"), 3 * 2); // three tries for delete and put
+    EXPECT_EQ(Snapshot(module.Flash()), before);
+}
