@@ -22,6 +22,7 @@ namespace {
 // Classes, unboxing methods and constructors of the eight boxes, indexed by type code 1..8.
 struct BoxingCache {
     jclass classes[9] = {};
+    jclass arrayClasses[9] = {}; // "[B" and so on, for checking array arguments
     jmethodID unbox[9] = {};
     jmethodID construct[9] = {};
     bool filled = false;
@@ -52,6 +53,21 @@ constexpr BoxInfo kBoxes[] = {
     {kDouble, "java/lang/Double", "doubleValue", "()D", "(D)V"},
 };
 
+// The JNI name of the primitive array class for an array type code.
+const char* ArrayClassName(int32_t code) {
+    switch (ElementType(code)) {
+    case kByte: return "[B";
+    case kShort: return "[S";
+    case kInt: return "[I";
+    case kLong: return "[J";
+    case kChar: return "[C";
+    case kBoolean: return "[Z";
+    case kFloat: return "[F";
+    case kDouble: return "[D";
+    default: return nullptr;
+    }
+}
+
 void FillBoxingCache(JNIEnv* env) {
     BoxingCache& cache = Boxes();
     if (cache.filled) {
@@ -70,23 +86,15 @@ void FillBoxingCache(JNIEnv* env) {
         if (cache.unbox[box.code] == nullptr || cache.construct[box.code] == nullptr) {
             Fatal("SUBLIME: Could not find class %s or its methods\n", box.className);
         }
+        const char* arrayName = ArrayClassName(box.code | kArrayFlag);
+        jclass array = env->FindClass(arrayName);
+        if (array == nullptr) {
+            Fatal("SUBLIME: Could not find class %s\n", arrayName);
+        }
+        cache.arrayClasses[box.code] = static_cast<jclass>(env->NewGlobalRef(array));
+        env->DeleteLocalRef(array);
     }
     cache.filled = true;
-}
-
-// The JNI name of the primitive array class for an array type code.
-const char* ArrayClassName(int32_t code) {
-    switch (ElementType(code)) {
-    case kByte: return "[B";
-    case kShort: return "[S";
-    case kInt: return "[I";
-    case kLong: return "[J";
-    case kChar: return "[C";
-    case kBoolean: return "[Z";
-    case kFloat: return "[F";
-    case kDouble: return "[D";
-    default: return nullptr;
-    }
 }
 
 // Java arrays keep booleans in 1 byte and floats in 4; the wire (and native callers) use 4
@@ -270,6 +278,8 @@ extern "C" JNIEXPORT jobject JNICALL Java_com_zeph_plex_lime_LimeFunction_invoke
         return nullptr;
     }
     const LimeFunctionData* data = f->data;
+    // Normally filled by the lookup; a handle made by the native front end arrives without it.
+    FillBoxingCache(env);
     ThreadSlot* slot = CallingThreadSlot(threadId, "SUBLIME: could not acquire event for \n");
     const int64_t started = data->trace ? WallClockMs() : 0;
 
@@ -288,12 +298,10 @@ extern "C" JNIEXPORT jobject JNICALL Java_com_zeph_plex_lime_LimeFunction_invoke
                 expected = box.className;
             }
         }
-        jclass expectedClass = env->FindClass(expected);
+        const BoxingCache& cache = Boxes();
+        jclass expectedClass = isArray ? cache.arrayClasses[ElementType(code)] : cache.classes[code];
         const bool fits = (isArray && argument == nullptr) ||
                           (argument != nullptr && expectedClass != nullptr && env->IsInstanceOf(argument, expectedClass));
-        if (expectedClass != nullptr) {
-            env->DeleteLocalRef(expectedClass);
-        }
         if (!fits) {
             if (argument != nullptr) {
                 env->DeleteLocalRef(argument);
