@@ -3,7 +3,9 @@
 // arrays).
 #include <jni.h>
 
+#include <atomic>
 #include <cstdio>
+#include <mutex>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -25,7 +27,8 @@ struct BoxingCache {
     jclass arrayClasses[9] = {}; // "[B" and so on, for checking array arguments
     jmethodID unbox[9] = {};
     jmethodID construct[9] = {};
-    bool filled = false;
+    std::atomic<bool> filled{false};
+    std::mutex filling; // the first lookups of several threads fill it once
 };
 
 BoxingCache& Boxes() {
@@ -70,7 +73,11 @@ const char* ArrayClassName(int32_t code) {
 
 void FillBoxingCache(JNIEnv* env) {
     BoxingCache& cache = Boxes();
-    if (cache.filled) {
+    if (cache.filled.load()) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(cache.filling);
+    if (cache.filled.load()) {
         return;
     }
     for (const BoxInfo& box : kBoxes) {
