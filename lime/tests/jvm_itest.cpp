@@ -60,6 +60,8 @@ TEST(SublimeJvm, NativeClientCallsEveryTypeAndItsEndLimeEndsTheHost) {
     // The client's EndLime closed the call buffer, which ends the host's request loop.
     EXPECT_TRUE(host.child().WaitForOutput("ENDED\n", 20000)) << host.child().Output();
     EXPECT_EQ(host.child().WaitForExit(20000), 0);
+    // returnResult after process has finished writes nothing and gives nothing back to the pool.
+    EXPECT_THAT(host.child().Output(), HasSubstr("LATE REPLY freed 0\n"));
 }
 
 TEST(SublimeJvm, JavaClientCallsEveryTypeFromManyThreads) {

@@ -1,6 +1,8 @@
 package limetest;
 
 import com.zeph.plex.Sublime;
+import com.zeph.plex.sublime.BufferPool;
+import java.lang.reflect.Method;
 import java.nio.file.Files;
 import java.nio.file.Path;
 
@@ -35,6 +37,12 @@ public final class SublimeHost {
         }
         Sublime.awaitEnd();
         System.out.println("ENDED");
+        // A reply after the end must be dropped without touching the pool.
+        long freedBefore = BufferPool.freedCount();
+        Method returnResult = Sublime.class.getDeclaredMethod("returnResult", byte[].class);
+        returnResult.setAccessible(true);
+        returnResult.invoke(null, (Object) new byte[] {0, 0, 0, 1, 0, 0, 0, 0});
+        System.out.println("LATE REPLY freed " + (BufferPool.freedCount() - freedBefore));
         System.out.flush();
         System.exit(0);
     }
