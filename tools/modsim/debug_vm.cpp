@@ -2,10 +2,45 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
+#include <set>
+
+#include "platform/process_control.h"
 
 namespace modsim {
 
 namespace {
+
+// The VMs and relays that run, by process id. When the simulator ends while a link is up (it is
+// stopped with SIGTERM), they are ended at exit, so no VM outlives the module it belongs to.
+std::mutex liveMutex;
+std::set<int>& LiveProcesses() {
+    static std::set<int>* live = new std::set<int>();
+    return *live;
+}
+
+void EndLiveProcessesAtExit() {
+    std::lock_guard<std::mutex> lock(liveMutex);
+    for (int id : LiveProcesses()) {
+        platform::KillProcess(id);
+    }
+}
+
+void Track(const std::unique_ptr<platform::Process>& process) {
+    static bool registered = (std::atexit(EndLiveProcessesAtExit), true);
+    (void)registered;
+    if (process) {
+        std::lock_guard<std::mutex> lock(liveMutex);
+        LiveProcesses().insert(process->Id());
+    }
+}
+
+void Untrack(const std::unique_ptr<platform::Process>& process) {
+    if (process) {
+        std::lock_guard<std::mutex> lock(liveMutex);
+        LiveProcesses().erase(process->Id());
+    }
+}
 
 constexpr const char* ListeningMarker = "Listening for transport dt_socket at address: ";
 constexpr std::size_t DatagramLimit = 4095;
@@ -20,6 +55,7 @@ std::unique_ptr<platform::Process> StartQuiet(std::vector<std::string> arguments
 }
 
 void EndProcess(std::unique_ptr<platform::Process>& process) {
+    Untrack(process);
     if (process) {
         int exitCode = 0;
         if (!process->Wait(0, &exitCode)) {
@@ -49,6 +85,7 @@ bool DebugVm::Start(const DebugVmConfig& config, std::string* error) {
     }
     int startError = 0;
     vm_ = StartQuiet(arguments, true, &startError);
+    Track(vm_);
     if (!vm_) {
         *error = "cannot start the VM " + config.java + ": " + platform::ErrorText(startError);
         return false;
@@ -81,6 +118,7 @@ bool DebugVm::Start(const DebugVmConfig& config, std::string* error) {
                          config.listenAddress, "-l", std::to_string(config.debugPort), "-p", "-r",
                          "127.0.0.1", std::to_string(vmPort), "-cp", "."},
                         false, &startError);
+    Track(relay_);
     if (!relay_) {
         *error = "cannot start the debug relay: " + platform::ErrorText(startError);
         EndProcess(vm_);
@@ -123,6 +161,7 @@ bool DebugVm::Running() {
     int exitCode = 0;
     if (relay_ && relay_->Wait(0, &exitCode)) {
         // The debugger detached: the module ends the program's VM.
+        Untrack(relay_);
         relay_.reset();
         vm_->Terminate(1);
     }
@@ -140,6 +179,7 @@ void DebugVm::Stop() {
     if (pump_.joinable()) {
         pump_.join();
     }
+    Untrack(vm_);
     vm_.reset();
     socket_.reset();
 }

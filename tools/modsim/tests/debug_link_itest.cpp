@@ -10,6 +10,7 @@
 #include "platform/env.h"
 #include "platform/files.h"
 #include "platform/process.h"
+#include "platform/process_control.h"
 #include "platform/serial_device.h"
 #include "platform/tcp_socket.h"
 #include "platform/udp_socket.h"
@@ -203,6 +204,32 @@ TEST_F(ModsimDebugTest, HangupEndsTheVm) {
     // Hang-up: nobody serves the debug port any more.
     bool served = true;
     for (int i = 0; i < 100 && served; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        served = platform::TcpStream::Connect("127.0.0.1", debugPort_, 500, &error) != nullptr;
+    }
+    EXPECT_FALSE(served);
+}
+
+TEST_F(ModsimDebugTest, StoppingTheSimulatorEndsItsVm) {
+    StartModsim({});
+    ConfigureDebug();
+    ASSERT_NE(Exchange("ATD*99***1#\r", "CONNECT").find("CONNECT"), std::string::npos);
+    int error = 0;
+    std::unique_ptr<platform::TcpStream> probe;
+    for (int i = 0; i < 150 && !probe; ++i) {
+        probe = platform::TcpStream::Connect("127.0.0.1", debugPort_, 1000, &error);
+        if (!probe) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+    ASSERT_NE(probe, nullptr) << "the VM's debug port is served";
+    probe.reset();
+    ASSERT_EQ(platform::AskProcessToEnd(modsim_->Id()), platform::EndRequest::Sent);
+    int exitCode = 0;
+    EXPECT_TRUE(modsim_->Wait(10000, &exitCode));
+    modsim_.reset();
+    bool served = true;
+    for (int i = 0; i < 50 && served; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         served = platform::TcpStream::Connect("127.0.0.1", debugPort_, 500, &error) != nullptr;
     }
