@@ -136,13 +136,15 @@ TEST_F(SimulatorTest, AModuleThatIsOffHearsNothing) {
     EXPECT_TRUE(simulator.transcript().Lines().empty());
 }
 
-TEST_F(SimulatorTest, ThePlaceholderObexModeLastsUntilTheEscape) {
+TEST_F(SimulatorTest, ObexModeTakesTheBytesBehindItsCommandAndLastsUntilTheEscape) {
     ASSERT_TRUE(Start({"--no-echo"}));
-    // Bytes right behind the command in the same read belong to the OBEX side, too.
-    const char input[] = "AT^KQWE=3\r\x80\x00\x07+++";
+    // A CONNECT glued to the command in the same read belongs to the OBEX side.
+    const char input[] = "AT^KQWE=3\r\x80\x00\x07\x10\x00\x02\x00+++";
     MemoryChannel channel(std::string(input, sizeof(input) - 1) + "AT\r");
     simulator.ServeConnection(channel);
-    EXPECT_EQ(channel.output, "\r\nOK\r\n");
+    ASSERT_GE(channel.output.size(), 7u);
+    EXPECT_EQ(channel.output.substr(0, 6), "\r\nOK\r\n");
+    EXPECT_EQ(static_cast<unsigned char>(channel.output[6]), 0xA0) << "CONNECT answered with success";
     EXPECT_EQ(Serve("AT\r"), "\r\nOK\r\n");
 }
 
