@@ -2,7 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <thread>
+
+#include "obex/module_file_access.h"
 
 #include "obex/obex_connection.h"
 #include "obex/physical_connection.h"
@@ -169,4 +173,26 @@ TEST(FolderCacheTest, ExpiresAfterThirtyMinutesAndRemovesSubtrees) {
     EXPECT_EQ(FolderKey(u"A:\\app.jad"), u"A:");
     EXPECT_EQ(FolderKey(u"\\app.jad"), u"");
     EXPECT_EQ(NamePart(u"\\a\\b.jar"), u"b.jar");
+}
+
+TEST_F(Queue, TheFacadeUploadsUnderTheFileNameAndDeletesAgain) {
+    std::filesystem::path local = std::filesystem::temp_directory_path() / "facade-app.jad";
+    { std::ofstream(local) << "MIDlet-Name: x\n"; }
+    ASSERT_FALSE(InitFileAccess("", 115200));
+    ASSERT_TRUE(InitFileAccess("/dev/ttyFacade", 115200));
+    EXPECT_TRUE(UploadFile(local.string()));
+    {
+        std::lock_guard<std::mutex> lock(record->mutex);
+        EXPECT_EQ(record->files.count(u"facade-app.jad"), 1u); // "A:\" went on a one-drive module
+    }
+    int lists = Count(&ModuleRecord::lists);
+    EXPECT_FALSE(SendFile("A:\\missing.jad", (local.parent_path() / "no-such-file.jad").string()));
+    EXPECT_FALSE(SendFile("A:\\folder.jad", local.parent_path().string()));
+    EXPECT_EQ(Count(&ModuleRecord::lists), lists);
+    EXPECT_TRUE(DeleteModuleFile("A:\\facade-app.jad"));
+    EXPECT_FALSE(DeleteModuleFile("A:\\facade-app.jad")); // Not Found
+    EXPECT_FALSE(DeleteModuleFile("A:\\bad|name"));
+    DeinitFileAccess();
+    EXPECT_FALSE(DeleteModuleFile("A:\\facade-app.jad"));
+    std::filesystem::remove(local);
 }
