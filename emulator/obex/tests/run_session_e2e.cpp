@@ -52,13 +52,24 @@ void RunAndCheck(int drives) {
     }
 }
 
+// The sessions need the sample toolkit (component testkit) and the simulator.
+class RunSession : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::filesystem::exists(std::string(MODLINK_BINARY_DIR) + "/testkit/toolkit/apps/calc/calc.jar") ||
+            !std::filesystem::exists(std::string(MODLINK_BINARY_DIR) + "/bin/modsim")) {
+            GTEST_SKIP() << "the sample toolkit or modsim is not built";
+        }
+    }
+};
+
 } // namespace
 
-TEST(RunSession, UploadsAndCleansUpOnAOneDriveModule) { RunAndCheck(1); }
+TEST_F(RunSession, UploadsAndCleansUpOnAOneDriveModule) { RunAndCheck(1); }
 
-TEST(RunSession, UploadsAndCleansUpOnATwoDriveModule) { RunAndCheck(2); }
+TEST_F(RunSession, UploadsAndCleansUpOnATwoDriveModule) { RunAndCheck(2); }
 
-TEST(RunSession, AMissingLibletEndsWith524AndTheApplicationFilesGoAgain) {
+TEST_F(RunSession, AMissingLibletEndsWith524AndTheApplicationFilesGoAgain) {
     ModuleSession module(1);
     ASSERT_TRUE(module.Started());
     auto before = Snapshot(module.Flash());
@@ -72,7 +83,7 @@ TEST(RunSession, AMissingLibletEndsWith524AndTheApplicationFilesGoAgain) {
     EXPECT_EQ(Snapshot(module.Flash()), before);
 }
 
-TEST(RunSession, FullModuleMemoryEndsWith513AndLeavesNoPartialFile) {
+TEST_F(RunSession, FullModuleMemoryEndsWith513AndLeavesNoPartialFile) {
     // Room for the module's own file and the JAD, not for the JAR.
     ModuleSession module(1, {"--flash-limit", "600"});
     ASSERT_TRUE(module.Started());
@@ -84,7 +95,7 @@ TEST(RunSession, FullModuleMemoryEndsWith513AndLeavesNoPartialFile) {
     EXPECT_EQ(Snapshot(module.Flash()), before);
 }
 
-TEST(RunSession, ALinkThatDropsInTheJarEndsTheSessionAndKeepsNoPartialFile) {
+TEST_F(RunSession, ALinkThatDropsInTheJarEndsTheSessionAndKeepsNoPartialFile) {
     // Small packets make listings, the JAD and the JAR take several each; the 14th request is
     // the JAR's second body packet.
     ModuleSession module(1, {"--obex-packet", "255", "--obex-drop-after", "14"});
@@ -100,7 +111,7 @@ TEST(RunSession, ALinkThatDropsInTheJarEndsTheSessionAndKeepsNoPartialFile) {
     EXPECT_EQ(Snapshot(module.Flash()), before);
 }
 
-TEST(RunSession, AModuleThatNeverEntersObexModeFailsTheUpload) {
+TEST_F(RunSession, AModuleThatNeverEntersObexModeFailsTheUpload) {
     ModuleSession module(1, {"--fault", "AT^KQWE=3=silent"});
     ASSERT_TRUE(module.Started());
     auto before = Snapshot(module.Flash());
