@@ -305,3 +305,33 @@ TEST_F(Engine, FindHeaderWalksByTheHeaderKinds) {
     pos = 3;
     EXPECT_EQ(engine.FindHeader(0x99, &pos), kInvalidArg);
 }
+
+namespace {
+class OneShot : public ICancelSignal {
+public:
+    bool raised = false;
+    bool Take() override {
+        bool was = raised;
+        raised = false;
+        return was;
+    }
+};
+} // namespace
+
+TEST(EngineCancel, ARaisedSignalTurnsTheNextRequestIntoAnAbortButNotADisconnect) {
+    OneShot signal;
+    FakeTransport transport;
+    OBEXHelpers engine(&signal);
+    engine.Attach(&transport);
+    signal.raised = true;
+    engine.BeginPacket();
+    transport.Ok();
+    EXPECT_EQ(engine.Send(kOpGetFinal, 1000), kCancelled);
+    ASSERT_EQ(transport.requests.size(), 1u);
+    EXPECT_EQ(transport.requests[0], Bytes("FF 0003"));
+    signal.raised = true;
+    transport.Ok();
+    EXPECT_EQ(engine.Disconnect(), kOk);
+    EXPECT_EQ(transport.requests[1], Bytes("81 0003"));
+    EXPECT_TRUE(signal.raised); // a disconnect leaves the signal for the next request
+}

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "obex/cancel_events.h"
 #include "obex/obex_serial_adapter.h"
 #include "testsupport/scripted_serial.h"
 
@@ -122,4 +123,14 @@ TEST(PortOpen, AccessDeniedAndBusyPortsAreTheirOwnFailure) {
     EXPECT_EQ(PortOpenResult(13), kPortAccessDenied);
     EXPECT_EQ(PortOpenResult(16), kPortAccessDenied);
     EXPECT_EQ(PortOpenResult(2), kPortOpenFailed);
+}
+
+TEST(CancelEvents, ASignalRaisedUnderTheNameIsTakenOnceByAnotherHolder) {
+    // Two holders of the same name stand for two processes.
+    NamedCancelSignal raiser(kCancelDiscoverEventName);
+    NamedCancelSignal taker(kCancelDiscoverEventName);
+    EXPECT_FALSE(taker.Take());
+    raiser.Raise();
+    EXPECT_TRUE(taker.Take());
+    EXPECT_FALSE(taker.Take());
 }
