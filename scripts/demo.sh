@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The demo: installs what the build needs, builds the emulator and the sample toolkit, and asks
-# the emulator what the IDE asks first (-version and -Xquery), the way an IDE starts it: from the
-# toolkit's bin folder. It runs once as a PC without the debug dial-up entry and once with the
-# entry of one module family in a configuration folder of its own.
+# The demo: installs what the build needs, builds the emulator, the sample toolkit and the module
+# simulator, and asks the emulator what the IDE asks first (-version and -Xquery), the way an IDE
+# starts it: from the toolkit's bin folder. It runs once as a PC without the debug dial-up entry
+# and once with the entry of one module family in a configuration folder of its own. Then it runs
+# the sample MIDlet with its LIBlet in a run session against the simulated module.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -12,9 +13,9 @@ step() { printf '\n==> %s\n' "$*"; }
 step "Installing the Debian packages the build needs"
 "$root/scripts/setup-debian.sh"
 
-step "Configuring and building the emulator and the sample toolkit in $build"
+step "Configuring and building the emulator, the sample toolkit and modsim in $build"
 cmake -S "$root" -B "$build" -G Ninja >/dev/null
-cmake --build "$build" -j2 --target emulator sample_toolkit
+cmake --build "$build" -j2 --target emulator sample_toolkit modsim
 
 toolkit=$build/testkit/toolkit
 emulator=$toolkit/bin/emulator
@@ -48,5 +49,9 @@ run "$emulator" -Xdevice:IMP_NG_QREx -Xquery
 
 step "An unknown device is refused (status -890, shown as its low 8 bits)"
 run "$emulator" -Xdevice:NoSuchDevice
+
+step "A run session: upload calc.jad, calc.jar and its LIBlet mathlib into the simulated module, start it"
+run env MODLINK_BUILD="$build" "$root/scripts/modsim-session.sh" -- \
+    "-Xdescriptor:$toolkit/apps/calc/calc.jad"
 
 printf '\nThe sample toolkit is in %s; its MIDlets are in %s/apps.\n' "$toolkit" "$toolkit"
