@@ -11,7 +11,7 @@ if ! command -v "$cxx" >/dev/null; then
   exit 1
 fi
 jdk=$(dirname "$(dirname "$(readlink -f "$(command -v javac)")")")
-includes=(-Iplatform/include -Iemulator -Itools/modsim)
+includes=(-Iplatform/include -Iemulator -Itools/modsim -Ilime/client/src/native)
 # JNI headers: the OS-neutral jni.h with the Linux jni_md.h, which only sets the calling
 # convention macros; enough for a syntax check of the JNI code.
 [ -d "$jdk/include" ] && includes+=(-I"$jdk/include" -I"$jdk/include/linux")
