@@ -7,6 +7,7 @@ scripts/setup-debian.sh
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build -j2
 scripts/check-windows-portability.sh
+scripts/sanitizer-tests.sh
 cd build
 ctest -j2 --output-on-failure -L unit
 ctest -j2 --output-on-failure -LE unit
