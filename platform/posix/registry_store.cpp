@@ -79,6 +79,36 @@ Status QueryInteger(sqlite::Database& db, const char* sql, std::int64_t* value, 
     }                                                                                                          \
     sqlite::Use statementVar(*statementVar##Prepared)
 
+// Runs a statement whose one parameter is a key id and that yields no rows.
+Status ExecuteForKey(sqlite::Database& db, const char* sql, std::int64_t id) {
+    int result = SQLITE_OK;
+    sqlite::Statement* statement = db.Prepare(sql, &result);
+    if (statement == nullptr) {
+        return sqlite::StatusOf(result);
+    }
+    sqlite::Use use(*statement);
+    use.Bind(1, id);
+    result = use.Step();
+    return result == SQLITE_DONE ? kSuccess : sqlite::StatusOf(result);
+}
+
+// Runs a count(*) statement whose one parameter is a key id; a count always has a row.
+Status CountForKey(sqlite::Database& db, const char* sql, std::int64_t id, std::int64_t* count) {
+    int result = SQLITE_OK;
+    sqlite::Statement* statement = db.Prepare(sql, &result);
+    if (statement == nullptr) {
+        return sqlite::StatusOf(result);
+    }
+    sqlite::Use use(*statement);
+    use.Bind(1, id);
+    result = use.Step();
+    if (result != SQLITE_ROW) {
+        return sqlite::StatusOf(result == SQLITE_DONE ? SQLITE_CORRUPT : result);
+    }
+    *count = use.Integer(0);
+    return kSuccess;
+}
+
 Status CopyName(const std::u16string& text, char16_t* name, std::uint32_t* length) {
     if (name == nullptr || length == nullptr) {
         return kErrorInvalidParameter;
@@ -220,6 +250,13 @@ Status StoreCore::KeyExists(std::int64_t id) {
     return result == SQLITE_DONE ? kErrorKeyDeleted : sqlite::StatusOf(result);
 }
 
+Status StoreCore::BeginOnKey(const sqlite::Transaction& transaction, std::int64_t id) {
+    if (transaction.BeginResult() != SQLITE_OK) {
+        return sqlite::StatusOf(transaction.BeginResult());
+    }
+    return KeyExists(id);
+}
+
 Status StoreCore::FindChild(std::int64_t parent, const std::u16string& name, std::int64_t* child) {
     STORE_PREPARE(lookup, "SELECT id FROM keys WHERE parent = ? AND upname = ?");
     lookup.Bind(1, parent);
@@ -323,10 +360,7 @@ Status StoreCore::Create(const StoreKey& parent, const char16_t* subKey, AccessM
     }
     std::lock_guard<std::mutex> lock(mutex_);
     sqlite::Transaction transaction(db_, true);
-    if (transaction.BeginResult() != SQLITE_OK) {
-        return sqlite::StatusOf(transaction.BeginResult());
-    }
-    Status status = KeyExists(parent.id);
+    Status status = BeginOnKey(transaction, parent.id);
     if (status != kSuccess) {
         return status;
     }
@@ -356,10 +390,7 @@ Status StoreCore::Delete(const StoreKey& parent, const char16_t* subKey, AccessM
     }
     std::lock_guard<std::mutex> lock(mutex_);
     sqlite::Transaction transaction(db_, true);
-    if (transaction.BeginResult() != SQLITE_OK) {
-        return sqlite::StatusOf(transaction.BeginResult());
-    }
-    Status status = KeyExists(parent.id);
+    Status status = BeginOnKey(transaction, parent.id);
     if (status != kSuccess) {
         return status;
     }
@@ -383,21 +414,12 @@ Status StoreCore::Delete(const StoreKey& parent, const char16_t* subKey, AccessM
             return sqlite::StatusOf(result);
         }
     }
-    {
-        STORE_PREPARE(values, "DELETE FROM vals WHERE key = ?");
-        values.Bind(1, id);
-        const int result = values.Step();
-        if (result != SQLITE_DONE) {
-            return sqlite::StatusOf(result);
-        }
+    status = ExecuteForKey(db_, "DELETE FROM vals WHERE key = ?", id);
+    if (status == kSuccess) {
+        status = ExecuteForKey(db_, "DELETE FROM keys WHERE id = ?", id);
     }
-    {
-        STORE_PREPARE(remove, "DELETE FROM keys WHERE id = ?");
-        remove.Bind(1, id);
-        const int result = remove.Step();
-        if (result != SQLITE_DONE) {
-            return sqlite::StatusOf(result);
-        }
+    if (status != kSuccess) {
+        return status;
     }
     return sqlite::StatusOf(transaction.Commit());
 }
@@ -408,32 +430,18 @@ Status StoreCore::QueryInfo(const StoreKey& key, std::uint32_t* subKeys, std::ui
     }
     std::lock_guard<std::mutex> lock(mutex_);
     sqlite::Transaction transaction(db_, false);
-    if (transaction.BeginResult() != SQLITE_OK) {
-        return sqlite::StatusOf(transaction.BeginResult());
-    }
-    Status status = KeyExists(key.id);
+    Status status = BeginOnKey(transaction, key.id);
     if (status != kSuccess) {
         return status;
     }
     std::int64_t keyCount = 0;
     std::int64_t valueCount = 0;
-    {
-        STORE_PREPARE(count, "SELECT count(*) FROM keys WHERE parent = ?");
-        count.Bind(1, key.id);
-        const int result = count.Step();
-        if (result != SQLITE_ROW) {
-            return sqlite::StatusOf(result == SQLITE_DONE ? SQLITE_CORRUPT : result);
-        }
-        keyCount = count.Integer(0);
+    status = CountForKey(db_, "SELECT count(*) FROM keys WHERE parent = ?", key.id, &keyCount);
+    if (status == kSuccess) {
+        status = CountForKey(db_, "SELECT count(*) FROM vals WHERE key = ?", key.id, &valueCount);
     }
-    {
-        STORE_PREPARE(count, "SELECT count(*) FROM vals WHERE key = ?");
-        count.Bind(1, key.id);
-        const int result = count.Step();
-        if (result != SQLITE_ROW) {
-            return sqlite::StatusOf(result == SQLITE_DONE ? SQLITE_CORRUPT : result);
-        }
-        valueCount = count.Integer(0);
+    if (status != kSuccess) {
+        return status;
     }
     if (subKeys != nullptr) {
         *subKeys = static_cast<std::uint32_t>(keyCount);
@@ -448,10 +456,7 @@ Status StoreCore::EnumName(const char* sql, const StoreKey& key, std::uint32_t i
                            std::uint32_t* length) {
     std::lock_guard<std::mutex> lock(mutex_);
     sqlite::Transaction transaction(db_, false);
-    if (transaction.BeginResult() != SQLITE_OK) {
-        return sqlite::StatusOf(transaction.BeginResult());
-    }
-    const Status status = KeyExists(key.id);
+    const Status status = BeginOnKey(transaction, key.id);
     if (status != kSuccess) {
         return status;
     }
@@ -494,10 +499,7 @@ Status StoreCore::QueryValue(const StoreKey& key, const char16_t* name, ValueTyp
     }
     std::lock_guard<std::mutex> lock(mutex_);
     sqlite::Transaction transaction(db_, false);
-    if (transaction.BeginResult() != SQLITE_OK) {
-        return sqlite::StatusOf(transaction.BeginResult());
-    }
-    const Status status = KeyExists(key.id);
+    const Status status = BeginOnKey(transaction, key.id);
     if (status != kSuccess) {
         return status;
     }
@@ -545,10 +547,7 @@ Status StoreCore::SetValue(const StoreKey& key, const char16_t* name, ValueType 
     }
     std::lock_guard<std::mutex> lock(mutex_);
     sqlite::Transaction transaction(db_, true);
-    if (transaction.BeginResult() != SQLITE_OK) {
-        return sqlite::StatusOf(transaction.BeginResult());
-    }
-    const Status status = KeyExists(key.id);
+    const Status status = BeginOnKey(transaction, key.id);
     if (status != kSuccess) {
         return status;
     }
@@ -579,10 +578,7 @@ Status StoreCore::DeleteValue(const StoreKey& key, const char16_t* name) {
     }
     std::lock_guard<std::mutex> lock(mutex_);
     sqlite::Transaction transaction(db_, true);
-    if (transaction.BeginResult() != SQLITE_OK) {
-        return sqlite::StatusOf(transaction.BeginResult());
-    }
-    const Status status = KeyExists(key.id);
+    const Status status = BeginOnKey(transaction, key.id);
     if (status != kSuccess) {
         return status;
     }

@@ -54,6 +54,8 @@ private:
     Status Initialize();
     // kSuccess when the key is still there, kErrorKeyDeleted when it was deleted.
     Status KeyExists(std::int64_t id);
+    // Checks that the transaction began and that the key is still there.
+    Status BeginOnKey(const sqlite::Transaction& transaction, std::int64_t id);
     // Looks a child up by name; *child is 0 when there is none.
     Status FindChild(std::int64_t parent, const std::u16string& name, std::int64_t* child);
     // Follows path from the key start, in the view of viewFlags, creating missing keys when
