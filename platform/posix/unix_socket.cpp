@@ -20,41 +20,50 @@ bool FillAddress(const std::string& path, sockaddr_un* address) {
     return true;
 }
 
+// Repeats a send or receive until all size bytes have moved; false once the peer is gone or
+// the call fails (an interrupted call is repeated).
+template <typename Byte, typename Transfer>
+bool TransferAll(Byte* next, size_t size, Transfer transfer) {
+    while (size > 0) {
+        const ssize_t moved = transfer(next, size);
+        if (moved < 0 && errno == EINTR) {
+            continue;
+        }
+        if (moved <= 0) {
+            return false;
+        }
+        next += moved;
+        size -= static_cast<size_t>(moved);
+    }
+    return true;
+}
+
+// A socket for the path, already named in *address; -1 with *error set when either fails.
+int OpenSocket(const std::string& path, sockaddr_un* address, int* error) {
+    if (!FillAddress(path, address)) {
+        *error = ENAMETOOLONG;
+        return -1;
+    }
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        *error = errno;
+    }
+    return fd;
+}
+
 class PosixLocalStream : public LocalStream {
 public:
     explicit PosixLocalStream(int fd) : fd_(fd) {}
     ~PosixLocalStream() override { close(fd_); }
 
     bool SendAll(const void* bytes, size_t size) override {
-        const char* next = static_cast<const char*>(bytes);
-        while (size > 0) {
-            ssize_t sent = send(fd_, next, size, MSG_NOSIGNAL);
-            if (sent < 0 && errno == EINTR) {
-                continue;
-            }
-            if (sent <= 0) {
-                return false;
-            }
-            next += sent;
-            size -= static_cast<size_t>(sent);
-        }
-        return true;
+        return TransferAll(static_cast<const char*>(bytes), size,
+                           [this](const char* next, size_t left) { return send(fd_, next, left, MSG_NOSIGNAL); });
     }
 
     bool ReceiveAll(void* bytes, size_t size) override {
-        char* next = static_cast<char*>(bytes);
-        while (size > 0) {
-            ssize_t got = recv(fd_, next, size, 0);
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0) {
-                return false;
-            }
-            next += got;
-            size -= static_cast<size_t>(got);
-        }
-        return true;
+        return TransferAll(static_cast<char*>(bytes), size,
+                           [this](char* next, size_t left) { return recv(fd_, next, left, 0); });
     }
 
 private:
@@ -91,13 +100,8 @@ private:
 
 std::unique_ptr<LocalStream> LocalStream::Connect(const std::string& path, int* error) {
     sockaddr_un address;
-    if (!FillAddress(path, &address)) {
-        *error = ENAMETOOLONG;
-        return nullptr;
-    }
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int fd = OpenSocket(path, &address, error);
     if (fd < 0) {
-        *error = errno;
         return nullptr;
     }
     if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
@@ -110,13 +114,8 @@ std::unique_ptr<LocalStream> LocalStream::Connect(const std::string& path, int* 
 
 std::unique_ptr<LocalListener> LocalListener::Listen(const std::string& path, int* error) {
     sockaddr_un address;
-    if (!FillAddress(path, &address)) {
-        *error = ENAMETOOLONG;
-        return nullptr;
-    }
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int fd = OpenSocket(path, &address, error);
     if (fd < 0) {
-        *error = errno;
         return nullptr;
     }
     unlink(path.c_str());
