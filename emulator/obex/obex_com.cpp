@@ -136,12 +136,17 @@ HRESULT OBEXCom::DriveCommand(int session, const std::u16string& path, const std
     return Finish(hr);
 }
 
-HRESULT OBEXCom::QueryText(int session, const std::u16string& path, std::u16string* text, uint8_t selector) {
-    if (!engine_) return kUnexpected;
+HRESULT OBEXCom::RequestSetting(int session, const std::u16string& path, uint8_t selector) {
     HRESULT hr = kOk;
     if (MultiDrive()) hr = engine_->SetPath(session, path, 3, false);
     if (Succeeded(hr)) hr = engine_->PutByteParameter(0x32, selector, kOpGetFinal);
     if (Succeeded(hr)) hr = engine_->Send(kOpGetFinal, kDefaultTimeoutMs);
+    return hr;
+}
+
+HRESULT OBEXCom::QueryText(int session, const std::u16string& path, std::u16string* text, uint8_t selector) {
+    if (!engine_) return kUnexpected;
+    HRESULT hr = RequestSetting(session, path, selector);
     if (Succeeded(hr)) {
         std::size_t pos = 0;
         HRESULT length = engine_->FindHeader(kHiName, &pos);
@@ -159,10 +164,7 @@ HRESULT OBEXCom::QueryText(int session, const std::u16string& path, std::u16stri
 
 HRESULT OBEXCom::QueryValue(int session, const std::u16string& path, uint32_t* value, uint8_t selector) {
     if (!engine_) return kUnexpected;
-    HRESULT hr = kOk;
-    if (MultiDrive()) hr = engine_->SetPath(session, path, 3, false);
-    if (Succeeded(hr)) hr = engine_->PutByteParameter(0x32, selector, kOpGetFinal);
-    if (Succeeded(hr)) hr = engine_->Send(kOpGetFinal, kDefaultTimeoutMs);
+    HRESULT hr = RequestSetting(session, path, selector);
     if (Succeeded(hr)) {
         std::size_t pos = 0;
         HRESULT length = engine_->FindHeader(kHiAppParameters, &pos);

@@ -57,6 +57,9 @@ private:
     // Ends an operation: the packet is reset and the result folded.
     HRESULT Finish(HRESULT hr);
     bool MultiDrive();
+    // Asks for the setting named by selector (on the path's drive when there are several);
+    // the answer is left in the engine's response.
+    HRESULT RequestSetting(int session, const std::u16string& path, uint8_t selector);
 
     ICancelSignal* cancel_;
     std::unique_ptr<OBEXHelpers> engine_;
