@@ -55,6 +55,25 @@ bool WriteValue(JNIEnv* env, jint view, jint root, jstring path, jstring name, r
     return true;
 }
 
+// Opens the key for reading and reads one value whole; false on failure, after throwing the
+// message of the step that failed: opening the key, learning the size or reading the data.
+bool ReadWholeValue(JNIEnv* env, jint view, jint root, jstring path, jstring name, ValueData* value,
+                    const char* openFailure, const char* sizeFailure, const char* dataFailure) {
+    JavaText keyPath(env, path);
+    JavaText valueName(env, name);
+    reg::KeyPtr key;
+    if (OpenKey(view, root, keyPath, reg::kKeyQueryValue, key) != reg::kSuccess) {
+        ThrowNative(env, openFailure);
+        return false;
+    }
+    ReadStep step = ReadStep::Size;
+    if (ReadValue(*key, valueName.Get(), value, &step) != reg::kSuccess) {
+        ThrowNative(env, step == ReadStep::Size ? sizeFailure : dataFailure);
+        return false;
+    }
+    return true;
+}
+
 const std::uint8_t* BytesOf(const std::u16string& text) {
     return text.empty() ? nullptr : reinterpret_cast<const std::uint8_t*>(text.data());
 }
@@ -79,14 +98,9 @@ extern "C" {
 JNIEXPORT jstring JNICALL Java_com_zeph_pinewood_toolkit_util_regaccess_WindowsRegistry_getStringValue0(
     JNIEnv* env, jclass, jint view, jint root, jstring path, jstring name, jboolean expand) {
     return Guarded(env, static_cast<jstring>(nullptr), "Cannot read value", [&]() -> jstring {
-        JavaText keyPath(env, path);
-        JavaText valueName(env, name);
-        reg::KeyPtr key;
         ValueData value;
-        ReadStep step = ReadStep::Size;
-        if (OpenKey(view, root, keyPath, reg::kKeyQueryValue, key) != reg::kSuccess ||
-            ReadValue(*key, valueName.Get(), &value, &step) != reg::kSuccess) {
-            ThrowNative(env, "Cannot read value");
+        if (!ReadWholeValue(env, view, root, path, name, &value, "Cannot read value", "Cannot read value",
+                            "Cannot read value")) {
             return nullptr;
         }
         if (value.type != reg::kRegSz && value.type != reg::kRegExpandSz) {
@@ -155,17 +169,9 @@ JNIEXPORT void JNICALL Java_com_zeph_pinewood_toolkit_util_regaccess_WindowsRegi
 JNIEXPORT jobjectArray JNICALL Java_com_zeph_pinewood_toolkit_util_regaccess_WindowsRegistry_getMultiStringValue0(
     JNIEnv* env, jclass, jint view, jint root, jstring path, jstring name) {
     return Guarded(env, static_cast<jobjectArray>(nullptr), "Cannot allocate memory for value", [&]() -> jobjectArray {
-        JavaText keyPath(env, path);
-        JavaText valueName(env, name);
-        reg::KeyPtr key;
-        if (OpenKey(view, root, keyPath, reg::kKeyQueryValue, key) != reg::kSuccess) {
-            ThrowNative(env, "Cannot open key");
-            return nullptr;
-        }
         ValueData value;
-        ReadStep step = ReadStep::Size;
-        if (ReadValue(*key, valueName.Get(), &value, &step) != reg::kSuccess) {
-            ThrowNative(env, step == ReadStep::Size ? "Cannot read key data" : "Cannot read value data");
+        if (!ReadWholeValue(env, view, root, path, name, &value, "Cannot open key", "Cannot read key data",
+                            "Cannot read value data")) {
             return nullptr;
         }
         if (value.type != reg::kRegMultiSz) {
@@ -240,17 +246,9 @@ JNIEXPORT void JNICALL Java_com_zeph_pinewood_toolkit_util_regaccess_WindowsRegi
 JNIEXPORT jbyteArray JNICALL Java_com_zeph_pinewood_toolkit_util_regaccess_WindowsRegistry_getBinaryValue0(
     JNIEnv* env, jclass, jint view, jint root, jstring path, jstring name) {
     return Guarded(env, static_cast<jbyteArray>(nullptr), "Could not read key data", [&]() -> jbyteArray {
-        JavaText keyPath(env, path);
-        JavaText valueName(env, name);
-        reg::KeyPtr key;
-        if (OpenKey(view, root, keyPath, reg::kKeyQueryValue, key) != reg::kSuccess) {
-            ThrowNative(env, "Could not open key");
-            return nullptr;
-        }
         ValueData value;
-        ReadStep step = ReadStep::Size;
-        if (ReadValue(*key, valueName.Get(), &value, &step) != reg::kSuccess) {
-            ThrowNative(env, "Could not read key data");
+        if (!ReadWholeValue(env, view, root, path, name, &value, "Could not open key", "Could not read key data",
+                            "Could not read key data")) {
             return nullptr;
         }
         if (value.type != reg::kRegBinary && value.type != reg::kRegNone) {
