@@ -53,6 +53,29 @@ bool Lock(SharedBuffer* b) {
 
 void Unlock(SharedBuffer* b) { b->mutex->Unlock(); }
 
+// Takes the mutex and waits, woken by event, while the unread byte count is blocked (the
+// capacity for a writer, 0 for a reader). Returns the count with the mutex held, or -1 with
+// it released once the buffer is closed or the mutex is unusable.
+int32_t LockWhenUsedIsNot(SharedBuffer* b, int32_t blocked, platform::IpcEvent& event) {
+    if (!Lock(b)) {
+        return -1;
+    }
+    int32_t used = Header(b, kUsed);
+    while (used == blocked) {
+        if (Header(b, kClosed) != 0) {
+            Unlock(b);
+            return -1;
+        }
+        Unlock(b);
+        event.Wait(kRecheckMs);
+        if (!Lock(b)) {
+            return -1;
+        }
+        used = Header(b, kUsed);
+    }
+    return used;
+}
+
 // One writer and one reader use a buffer at a time (the layers above guarantee it), so the
 // free region the writer fills and the unread region the reader drains never overlap. Both
 // therefore copy with the mutex released and take it only to read and publish the header:
@@ -64,22 +87,11 @@ int Write(SharedBuffer* b, const void* bytes, int numOfBytes) {
         return 0;
     }
     SUBLIME_REQUIRE(bytes != nullptr, -1);
-    if (!Lock(b)) {
-        return -1;
-    }
+    // The capacity is fixed when the buffer is made, so it may be read without the mutex.
     const int32_t capacity = Header(b, kCapacity);
-    int32_t used = Header(b, kUsed);
-    while (used == capacity) {
-        if (Header(b, kClosed) != 0) {
-            Unlock(b);
-            return -1;
-        }
-        Unlock(b);
-        b->spaceEvent->Wait(kRecheckMs);
-        if (!Lock(b)) {
-            return -1;
-        }
-        used = Header(b, kUsed);
+    const int32_t used = LockWhenUsedIsNot(b, capacity, *b->spaceEvent);
+    if (used < 0) {
+        return -1;
     }
     if (Header(b, kClosed) != 0) {
         Unlock(b);
@@ -115,21 +127,9 @@ int Read(SharedBuffer* b, void* bytes, int numOfBytes) {
         return 0;
     }
     SUBLIME_REQUIRE(bytes != nullptr, -1);
-    if (!Lock(b)) {
+    const int32_t used = LockWhenUsedIsNot(b, 0, *b->dataEvent);
+    if (used < 0) {
         return -1;
-    }
-    int32_t used = Header(b, kUsed);
-    while (used == 0) {
-        if (Header(b, kClosed) != 0) {
-            Unlock(b);
-            return -1;
-        }
-        Unlock(b);
-        b->dataEvent->Wait(kRecheckMs);
-        if (!Lock(b)) {
-            return -1;
-        }
-        used = Header(b, kUsed);
     }
     const int32_t capacity = Header(b, kCapacity);
     const int32_t readPos = Header(b, kReadPos);
