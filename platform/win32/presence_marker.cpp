@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "window_class.h"
+
 namespace platform {
 
 namespace {
@@ -11,16 +13,7 @@ namespace {
 const char kClassName[] = "EmptyWindow";
 
 LRESULT CALLBACK EmptyWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_CLOSE:
-        DestroyWindow(window);
-        return 0;
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
-    default:
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
+    return TopWindowDefault(window, message, wParam, lParam);
 }
 
 class MarkerWindow : public PresenceMarker {
@@ -38,17 +31,8 @@ std::unique_ptr<PresenceMarker> PresenceMarker::Create(const std::string& name, 
     PresenceMarkerError ignored;
     PresenceMarkerError& result = error != nullptr ? *error : ignored;
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSEXA windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = EmptyWindowProcedure;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
-    windowClass.hIconSm = LoadIcon(nullptr, IDI_APPLICATION);
-    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = kClassName;
     // A second marker in the same process finds the class already there.
-    if (RegisterClassExA(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+    if (!RegisterTopWindowClass(instance, kClassName, EmptyWindowProcedure)) {
         result = PresenceMarkerError::RegistrationFailed;
         return nullptr;
     }

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "window_class.h"
+
 namespace platform {
 
 namespace {
@@ -53,14 +55,8 @@ LRESULT CALLBACK ProgressWindowProcedure(HWND window, UINT message, WPARAM wPara
         }
         return 0;
     }
-    case WM_CLOSE:
-        DestroyWindow(window);
-        return 0;
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
     default:
-        return DefWindowProcA(window, message, wParam, lParam);
+        return TopWindowDefault(window, message, wParam, lParam);
     }
 }
 
@@ -80,16 +76,7 @@ private:
 
 bool RunWithProgressLog(const std::string& title, unsigned lingerMs, const std::function<void(ProgressLog&)>& job) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSEXA windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = ProgressWindowProcedure;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
-    windowClass.hIconSm = LoadIcon(nullptr, IDI_APPLICATION);
-    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = kClassName;
-    if (RegisterClassExA(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+    if (!RegisterTopWindowClass(instance, kClassName, ProgressWindowProcedure)) {
         MessageBoxA(nullptr, "Window Registration Failed!", "Error!", MB_ICONEXCLAMATION | MB_OK);
         return false;
     }
