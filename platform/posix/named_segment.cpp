@@ -18,6 +18,21 @@ namespace platform::posix {
 
 std::string ShmName(const std::string& name) { return "/" + name; }
 
+namespace {
+
+// Gives a freshly made object its owner-only mode and its size: 0, or errno after closing fd.
+// The umask may only take bits away, but the mode is set to make the intent explicit.
+int SizeOwnerOnly(int fd, size_t size) {
+    if (fchmod(fd, 0600) != 0 || ftruncate(fd, static_cast<off_t>(size)) != 0) {
+        const int error = errno;
+        close(fd);
+        return error;
+    }
+    return 0;
+}
+
+} // namespace
+
 NamedSegment::~NamedSegment() {
     if (base_ != nullptr) {
         munmap(base_, size_);
@@ -48,10 +63,7 @@ int NamedSegment::CreateFresh(const std::string& name, size_t size) {
         return errno;
     }
     ownsName_ = true;
-    // The umask may only take bits away, but make the intent explicit.
-    if (fchmod(fd, 0600) != 0 || ftruncate(fd, static_cast<off_t>(size)) != 0) {
-        int error = errno;
-        close(fd);
+    if (const int error = SizeOwnerOnly(fd, size); error != 0) {
         return error;
     }
     return MapDescriptor(fd, size);
@@ -90,9 +102,7 @@ int NamedSegment::OpenOrCreate(const std::string& name, size_t size, bool* made)
         if (fd >= 0) {
             ownsName_ = true;
             *made = true;
-            if (fchmod(fd, 0600) != 0 || ftruncate(fd, static_cast<off_t>(size)) != 0) {
-                int error = errno;
-                close(fd);
+            if (const int error = SizeOwnerOnly(fd, size); error != 0) {
                 return error;
             }
             return MapDescriptor(fd, size);
