@@ -4,7 +4,9 @@
 // The stand-ins on POSIX live in the configuration folder (ConfigFolders()):
 //   rasphone.pbk  one section per dial-up entry: Device (modem friendly name), PhoneNumber,
 //                 ConnectBPS
-//   modems.ini    one section per modem friendly name: AttachedTo (port), MaximumPortSpeed
+//   modems.ini    one section per modem friendly name: AttachedTo (port), MaximumPortSpeed,
+//                 PortType (usb: AttachedTo is a USB virtual serial port, e.g. one a serial server
+//                 serves as an rfc2217:// URL)
 //   DornCom.ini   one section per port served by the vendor's own serial driver
 // and the USB serial ports come from sysfs (MODLINK_SYSFS replaces the /sys root).
 #include <cstddef>
@@ -19,7 +21,8 @@ constexpr std::size_t UsbPortListCapacity = 1024;
 // settled; false after printing why not.
 bool ReadPortSettings();
 
-// The USB serial ports joined with ","; ports that would make the text longer than capacity
+// The USB serial ports joined with ",": the ttys sysfs places on a USB bus, then the ports of the
+// modems declared PortType=usb; ports that would make the text longer than capacity
 // (counting room for a separator and the end) are left out. *count gets the number of ports.
 std::string ListUsbComPorts(std::size_t capacity, int* count);
 
@@ -49,6 +52,10 @@ bool ReadModemMaxSpeed(const std::string& friendlyName, uint32_t& speed);
 // The ConnectBPS of the entry whose name equals entryName exactly; true when found (-1 counts as
 // missing).
 bool ReadRasEntrySpeed(const std::string& entryName, int& speed);
+
+// The AttachedTo ports of the modems whose PortType is "usb" (any case), in file order. A friendly
+// name counts once: its first section decides, as it does for FindModemPort.
+std::vector<std::string> DeclaredUsbPorts();
 
 // True when the device services are available (always on POSIX, where files stand in for them).
 bool LoadSetupApi();

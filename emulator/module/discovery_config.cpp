@@ -132,6 +132,29 @@ bool ReadRasEntrySpeed(const std::string& entryName, int& speed) {
 
 bool LoadSetupApi() { return true; }
 
+std::vector<std::string> DeclaredUsbPorts() {
+    std::vector<std::string> ports;
+    std::vector<std::string> seen;
+    for (const auto& path : ConfigFiles(ModemListName)) {
+        for (const auto& name : ReadProfileSectionNames(path)) {
+            bool known = std::any_of(seen.begin(), seen.end(), [&](const std::string& s) { return EqualsIgnoreCase(s, name); });
+            if (known) {
+                continue; // a later section of the same name is never the modem in use
+            }
+            seen.push_back(name);
+            if (!EqualsIgnoreCase(ReadProfileString(path, name, "PortType", ""), "usb")) {
+                continue;
+            }
+            // The port list is joined with commas, so a name holding one could never be matched whole.
+            std::string port = ReadProfileString(path, name, "AttachedTo", "");
+            if (!port.empty() && port.find(',') == std::string::npos && std::find(ports.begin(), ports.end(), port) == ports.end()) {
+                ports.push_back(port);
+            }
+        }
+    }
+    return ports;
+}
+
 bool FindModemPort(const std::string& friendlyName, std::string& portName, std::size_t capacity) {
     if (!LoadSetupApi()) {
         return false;

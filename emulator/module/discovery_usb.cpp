@@ -1,5 +1,7 @@
 // USB serial ports on POSIX, from sysfs: a tty whose device sits below a USB device or interface.
-// MODLINK_SYSFS replaces the /sys root, so tests can lay out a tree of their own.
+// MODLINK_SYSFS replaces the /sys root, so tests can lay out a tree of their own. A modem may also
+// declare its port USB (PortType=usb): a USB module reached through a serial server is still a
+// USB virtual port, though nothing local shows it.
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -83,8 +85,16 @@ std::string ListUsbComPorts(std::size_t capacity, int* count) {
         }
     }
     std::sort(names.begin(), names.end());
+    std::vector<std::string> candidates;
     for (const auto& name : names) {
-        std::string port = "/dev/" + name;
+        candidates.push_back("/dev/" + name);
+    }
+    for (const auto& port : DeclaredUsbPorts()) {
+        if (std::find(candidates.begin(), candidates.end(), port) == candidates.end()) {
+            candidates.push_back(port);
+        }
+    }
+    for (const auto& port : candidates) {
         if (IsServedByVendorDriver(port)) {
             continue;
         }

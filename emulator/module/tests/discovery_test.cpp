@@ -182,6 +182,42 @@ TEST_F(Discovery, UsbListLeavesOutPortsThatDoNotFit) {
     EXPECT_EQ(count, 0);
 }
 
+TEST_F(Discovery, ModemsDeclaredUsbJoinTheListAfterTheSysfsPorts) {
+    UsbTty("ttyACM0", "1-1");
+    WriteConfig("modems.ini",
+                "[Served Module]\nAttachedTo=rfc2217://127.0.0.1:4000\nPortType=USB\n"
+                "[Plain Modem]\nAttachedTo=rfc2217://127.0.0.1:4001\nPortType=serial\n"
+                "[Untyped Modem]\nAttachedTo=/dev/ttyS1\n"
+                "[Local Module]\nAttachedTo=/dev/ttyACM0\nPortType=usb\n"         // already listed by sysfs
+                "[Comma Module]\nAttachedTo=rfc2217://a,b\nPortType=usb\n"        // could not match whole
+                "[Empty Module]\nPortType=usb\n"
+                "[served module]\nAttachedTo=rfc2217://127.0.0.1:4002\nPortType=usb\n" // not the one in use
+                "[Driver Module]\nAttachedTo=/dev/ttyUSB5\nPortType=usb\n");
+    WriteConfig("DornCom.ini", "[/dev/ttyUSB5]\n");
+    int count = 0;
+    EXPECT_EQ(ListUsbComPorts(UsbPortListCapacity, &count), "/dev/ttyACM0,rfc2217://127.0.0.1:4000");
+    EXPECT_EQ(count, 2);
+    EXPECT_TRUE(IsUsbComPort("rfc2217://127.0.0.1:4000"));
+    EXPECT_FALSE(IsUsbComPort("rfc2217://127.0.0.1:400")); // whole items only
+    EXPECT_FALSE(IsUsbComPort("rfc2217://127.0.0.1:4001"));
+    EXPECT_FALSE(IsUsbComPort("rfc2217://127.0.0.1:4002"));
+    EXPECT_FALSE(IsUsbComPort("/dev/ttyS1"));
+    EXPECT_FALSE(IsUsbComPort("rfc2217://a"));
+    EXPECT_FALSE(IsUsbComPort("/dev/ttyUSB5"));
+    // Declared ports obey the capacity like the others.
+    EXPECT_EQ(ListUsbComPorts(20, &count), "/dev/ttyACM0");
+    EXPECT_EQ(count, 1);
+}
+
+TEST_F(Discovery, ADeclaredUsbModemRunsAt115200WhateverIsStored) {
+    PhoneBook("ConnectBPS=57600\n");
+    Modem("rfc2217://127.0.0.1:4000", "MaximumPortSpeed=57600\nPortType=Usb\n");
+    Settings.DebugMode = 1;
+    ASSERT_TRUE(ReadPortSettings());
+    EXPECT_EQ(Settings.ComPortName, "rfc2217://127.0.0.1:4000");
+    EXPECT_EQ(Settings.ComBaudRate, 115200);
+}
+
 TEST(ConfigFolders, ExplicitFolderAloneElseUserFolderThenSystemFolder) {
     platform::SetEnv("MODLINK_CONFIG_DIR", "/x/cfg");
     EXPECT_EQ(ConfigFolders(), std::vector<std::string>{"/x/cfg"});

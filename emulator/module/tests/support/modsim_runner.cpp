@@ -179,7 +179,8 @@ SessionResult RunSession(const ModsimRunner& modsim, const SessionConfig& config
         << "PhoneNumber=*99***1#\r\nConnectBPS=" << speed << "\r\n";
     std::ofstream(folder / "config" / "modems.ini", std::ios::binary)
         << "[Module Simulator]\r\nAttachedTo=" << (config.port.empty() ? modsim.Url() : config.port)
-        << "\r\nMaximumPortSpeed=" << speed << "\r\n";
+        << "\r\nMaximumPortSpeed=" << speed << "\r\n"
+        << (config.portType.empty() ? std::string() : "PortType=" + config.portType + "\r\n");
 
     std::string script = "MODLINK_CONFIG_DIR=" + Quoted((folder / "config").string()) +
                          " MODLINK_SYSFS=" + Quoted((folder / "sys").string()) + " TMPDIR=" +

@@ -61,6 +61,7 @@ struct SessionConfig {
     std::string family = "QRE"; // which dial-up entry the phone book holds
     int speed = 115200;         // ConnectBPS and MaximumPortSpeed
     std::string port;           // AttachedTo; the simulator's URL when empty
+    std::string portType;       // the modem's PortType; none written when empty
 };
 
 // Writes a config folder for the port and runs the sample toolkit's emulator with arguments.
