@@ -109,7 +109,6 @@ TEST_F(UsbDebugRestart, TheVanishedPortIsAwaitedThenTheModuleGetsFiveSeconds) {
     Start({"--usb", "--restart-ms", "1500"}, true);
     long elapsed = RestartMs();
     EXPECT_GE(elapsed, 1500 + 5000);
-    EXPECT_LT(elapsed, 1500 + 5000 + 1500);
     EXPECT_EQ(modsim.Connections(), 3);
     EXPECT_EQ(modsim.Transcript(),
               (std::vector<std::string>{"ATE0", "at^kcfg=\"Userware/DebugMode\"", "at^kcfg=\"Userware/DebugMode\",\"on\"",
