@@ -177,12 +177,22 @@ Status StoreCore::Initialize() {
     std::int64_t version = 0;
     std::int64_t objects = 0;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        Status status = QueryInteger(db_, "PRAGMA application_id", &application);
-        if (status == kSuccess) {
-            status = QueryInteger(db_, "PRAGMA user_version", &version);
-        }
-        if (status == kSuccess) {
-            status = QueryInteger(db_, "SELECT count(*) FROM sqlite_master", &objects);
+        Status status = kSuccess;
+        {
+            // The three facts are read in one snapshot: read one by one, another process's
+            // first initialization could commit between them, and a store half seen before and
+            // half after it would look like a foreign database.
+            sqlite::Transaction snapshot(db_, false);
+            status = sqlite::StatusOf(snapshot.BeginResult());
+            if (status == kSuccess) {
+                status = QueryInteger(db_, "PRAGMA application_id", &application);
+            }
+            if (status == kSuccess) {
+                status = QueryInteger(db_, "PRAGMA user_version", &version);
+            }
+            if (status == kSuccess) {
+                status = QueryInteger(db_, "SELECT count(*) FROM sqlite_master", &objects);
+            }
         }
         if (status != kSuccess) {
             return status;
