@@ -10,4 +10,6 @@ scripts/check-windows-portability.sh
 scripts/sanitizer-tests.sh
 cd build
 ctest -j2 --output-on-failure -L unit
-ctest -j2 --output-on-failure -LE unit
+ctest -j2 --output-on-failure -L integration
+# End-to-end sessions start simulators, JVMs and debuggers of their own: one at a time.
+ctest -j1 --output-on-failure -L e2e
