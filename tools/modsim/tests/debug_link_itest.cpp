@@ -106,7 +106,46 @@ protected:
                   "");
     }
 
-    // Attaches like a debugger: the JDWP handshake, then VirtualMachine.Resume.
+    // Reads JDWP packets until the composite event (command set 64, command 100) that carries
+    // VMStart arrives.
+    static bool AwaitVmStart(platform::TcpStream& debugger) {
+        auto end = Clock::now() + std::chrono::seconds(15);
+        while (Clock::now() < end) {
+            unsigned char header[11];
+            if (!ReadExactly(debugger, header, sizeof(header))) {
+                return false;
+            }
+            const uint32_t length = (uint32_t(header[0]) << 24) | (uint32_t(header[1]) << 16) |
+                                    (uint32_t(header[2]) << 8) | uint32_t(header[3]);
+            if (length < sizeof(header) || length > (1u << 20)) {
+                return false;
+            }
+            std::string body(length - sizeof(header), '\0');
+            if (!body.empty() && !ReadExactly(debugger, body.data(), body.size())) {
+                return false;
+            }
+            const bool isCommand = (header[8] & 0x80) == 0;
+            if (isCommand && header[9] == 64 && header[10] == 100) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    static bool ReadExactly(platform::TcpStream& stream, void* data, std::size_t size) {
+        auto* bytes = static_cast<char*>(data);
+        std::size_t done = 0;
+        while (done < size) {
+            long count = stream.Receive(bytes + done, size - done, 15000);
+            if (count <= 0) {
+                return false;
+            }
+            done += static_cast<std::size_t>(count);
+        }
+        return true;
+    }
+
+    // Attaches like a debugger: the JDWP handshake, the VMStart event, then VirtualMachine.Resume.
     std::unique_ptr<platform::TcpStream> AttachAndResume() {
         std::unique_ptr<platform::TcpStream> debugger;
         auto end = Clock::now() + std::chrono::seconds(15);
@@ -132,6 +171,11 @@ protected:
             reply.append(buffer, static_cast<std::size_t>(count));
         }
         EXPECT_EQ(reply, handshake);
+        // A VM started suspended suspends itself only once it announces VMStart; a Resume that
+        // arrived before that would be undone by it. Wait for the event, as a debugger does.
+        if (!AwaitVmStart(*debugger)) {
+            return nullptr;
+        }
         // length 11, id 1, flags 0, command set 1 (VirtualMachine), command 9 (Resume)
         const unsigned char resume[] = {0, 0, 0, 11, 0, 0, 0, 1, 0, 1, 9};
         debugger->Send(resume, sizeof(resume), 2000);
