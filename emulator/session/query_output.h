@@ -11,7 +11,7 @@ struct LibraryApis {
     std::string optionals;
 };
 
-// Adds the API a manifest declares (API-Type, API, API-Specification-Version) to its list.
+// Adds the API a manifest declares (its type, name and version attributes) to its list.
 // Manifests without a known type add nothing.
 void AddManifestApi(const std::string& manifest, LibraryApis& apis);
 
