@@ -10,8 +10,10 @@
 #include <thread>
 #include <vector>
 
-#include "support/lime_test_support.h"
+#include "bytes.h"
+#include "platform/ipc_mutex.h"
 #include "platform/shared_memory.h"
+#include "support/lime_test_support.h"
 #include "sublimeio.h"
 
 namespace {
@@ -29,6 +31,7 @@ struct Pair {
         SharedBufferDestroy(opener);
         SharedBufferDestroy(creator);
     }
+    void SetHeaderWord(int offset, int32_t value) { lime::StoreInt32(creator->dataBuffer + offset, value); }
     int32_t HeaderWord(int offset) const {
         const uint8_t* p = creator->dataBuffer + offset;
         return static_cast<int32_t>((uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3]);
@@ -215,6 +218,71 @@ TEST(SharedBuffer, PreconditionsAreReportedAndRefused) {
     EXPECT_THAT(reported, HasSubstr("Precondition failed: bytes != nullptr\n"));
     EXPECT_THAT(reported, HasSubstr("Precondition failed: value != nullptr\n"));
     EXPECT_EQ(pair.HeaderWord(12), 0);
+}
+
+// The header lives in memory the other process writes. Words no correct peer writes must
+// neither move the copies outside the mapping nor keep the mutex: the buffer is closed for
+// both sides instead, and the operations fail as on a closed buffer.
+TEST(SharedBufferHeader, ImpossibleWordsCloseTheBufferAndLeaveTheMutexFree) {
+    const int32_t capacity = 64;
+    struct Case {
+        const char* what;
+        int offset;
+        int32_t value;
+    } cases[] = {
+        {"negative used", 12, -1},
+        {"used above the capacity", 12, capacity + 1},
+        {"readPos 1 MiB past the data area", 8, capacity + (1 << 20)},
+        {"negative readPos", 8, -4},
+        {"readPos at the capacity", 8, capacity},
+        {"capacity 0", 0, 0},
+        {"capacity larger than the mapping", 0, capacity + (1 << 20)},
+        {"closed neither 0 nor 1", 4, 7},
+    };
+    for (const Case& c : cases) {
+        Pair pair(capacity);
+        ASSERT_EQ(pair.creator->write(pair.creator, "data", 4), 4);
+        pair.SetHeaderWord(c.offset, c.value);
+        testing::internal::CaptureStderr();
+        int readResult = 0;
+        int writeResult = 0;
+        // On threads of their own: a thread that ended holding the robust mutex would show as
+        // a dead owner at the next lock below.
+        std::thread reader([&] {
+            uint8_t out[4];
+            readResult = pair.opener->read(pair.opener, out, 4);
+        });
+        reader.join();
+        std::thread writer([&] { writeResult = pair.creator->write(pair.creator, "more", 4); });
+        writer.join();
+        const std::string reported = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(readResult, -1) << c.what;
+        EXPECT_EQ(writeResult, -1) << c.what;
+        EXPECT_THAT(reported, HasSubstr("SUBLIMEIO: The shared buffer header holds impossible values")) << c.what;
+        // Closed for both sides, with a header that is consistent again.
+        EXPECT_EQ(pair.HeaderWord(0), capacity) << c.what;
+        EXPECT_EQ(pair.HeaderWord(4), 1) << c.what;
+        EXPECT_EQ(pair.HeaderWord(12), 0) << c.what;
+        EXPECT_EQ(pair.creator->mutex->Lock(), platform::IpcLockResult::Locked) << c.what;
+        pair.creator->mutex->Unlock();
+    }
+}
+
+TEST(SharedBufferHeader, DamageFoundByOneSideEndsTheOtherSidesWait) {
+    Pair pair(64);
+    testing::internal::CaptureStderr();
+    std::atomic<int> readResult{0};
+    std::thread reader([&] {
+        uint8_t out[4];
+        readResult = pair.opener->read(pair.opener, out, 4); // empty: waits
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    pair.SetHeaderWord(12, -1000);
+    EXPECT_EQ(pair.creator->writeInt(pair.creator, 1), -1);
+    reader.join();
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(readResult.load(), -1);
+    EXPECT_EQ(pair.HeaderWord(4), 1);
 }
 
 TEST(SharedBuffer, StreamsManyTimesItsCapacityBetweenThreads) {

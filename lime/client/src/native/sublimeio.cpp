@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <string>
@@ -29,13 +30,56 @@ int32_t Header(const SharedBuffer* b, int offset) { return lime::LoadInt32(b->da
 void SetHeader(SharedBuffer* b, int offset, int32_t value) { lime::StoreInt32(b->dataBuffer + offset, value); }
 uint8_t* Data(SharedBuffer* b) { return b->dataBuffer + kSharedBufferHeaderSize; }
 
-// Takes the buffer's mutex. When the previous owner died holding it, header and data may be
-// half-updated: the buffer is then closed and emptied so that both sides stop instead of
-// decoding garbage or waiting for a process that is gone. False when the mutex is unusable.
-bool Lock(SharedBuffer* b) {
+// The header as read under the mutex, after checking.
+struct HeaderWords {
+    int32_t closed = 1;
+    int32_t readPos = 0;
+    int32_t used = 0;
+    // The words were impossible; the buffer has just been closed and emptied.
+    bool damaged = false;
+};
+
+bool Plausible(const SharedBuffer* b, int32_t capacity, int32_t closed, int32_t readPos, int32_t used) {
+    return capacity == b->capacity && (closed == 0 || closed == 1) && readPos >= 0 && readPos < capacity &&
+           used >= 0 && used <= capacity;
+}
+
+// Says what was found, then rewrites the header as a closed, empty buffer of our capacity and
+// wakes both sides, so that each of them stops at its next operation. The caller holds the
+// mutex.
+void CloseImpossible(SharedBuffer* b, const int32_t words[4], HeaderWords* h) {
+    std::fprintf(stderr,
+                 "SUBLIMEIO: The shared buffer header holds impossible values (capacity %d, closed %d, readPos %d, "
+                 "used %d); the buffer is closed\n",
+                 words[0], words[1], words[2], words[3]);
+    std::fflush(stderr);
+    SetHeader(b, kCapacity, b->capacity);
+    SetHeader(b, kClosed, 1);
+    SetHeader(b, kReadPos, 0);
+    SetHeader(b, kUsed, 0);
+    *h = HeaderWords{1, 0, 0, true};
+    b->spaceEvent->Set();
+    b->dataEvent->Set();
+}
+
+// Reads and checks the header; the caller holds the mutex.
+HeaderWords CheckedHeader(SharedBuffer* b) {
+    const int32_t words[4] = {Header(b, kCapacity), Header(b, kClosed), Header(b, kReadPos), Header(b, kUsed)};
+    HeaderWords h{words[1], words[2], words[3], false};
+    if (!Plausible(b, words[0], words[1], words[2], words[3])) {
+        CloseImpossible(b, words, &h);
+    }
+    return h;
+}
+
+// Takes the buffer's mutex and reads the checked header. When the previous owner died holding
+// the mutex, header and data may be half-updated: the buffer is then closed and emptied so
+// that both sides stop instead of decoding garbage or waiting for a process that is gone.
+// False (the mutex not held) when the mutex is unusable.
+bool Lock(SharedBuffer* b, HeaderWords* h) {
     switch (b->mutex->Lock()) {
     case platform::IpcLockResult::Locked:
-        return true;
+        break;
     case platform::IpcLockResult::OwnerDied:
         std::fprintf(stderr, "SUBLIMEIO: A process died while holding the shared buffer mutex; "
                              "the buffer is closed\n");
@@ -44,42 +88,43 @@ bool Lock(SharedBuffer* b) {
         SetHeader(b, kUsed, 0);
         b->spaceEvent->Set();
         b->dataEvent->Set();
-        return true;
-    case platform::IpcLockResult::Failed:
         break;
+    case platform::IpcLockResult::Failed:
+        return false;
     }
-    return false;
+    *h = CheckedHeader(b);
+    return true;
 }
 
 void Unlock(SharedBuffer* b) { b->mutex->Unlock(); }
 
 // Takes the mutex and waits, woken by event, while the unread byte count is blocked (the
-// capacity for a writer, 0 for a reader). Returns the count with the mutex held, or -1 with
-// it released once the buffer is closed or the mutex is unusable.
-int32_t LockWhenUsedIsNot(SharedBuffer* b, int32_t blocked, platform::IpcEvent& event) {
-    if (!Lock(b)) {
-        return -1;
+// capacity for a writer, 0 for a reader). True with the mutex held and the header in h; false
+// with it released once the buffer is closed or the mutex is unusable.
+bool LockWhenUsedIsNot(SharedBuffer* b, int32_t blocked, platform::IpcEvent& event, HeaderWords* h) {
+    if (!Lock(b, h)) {
+        return false;
     }
-    int32_t used = Header(b, kUsed);
-    while (used == blocked) {
-        if (Header(b, kClosed) != 0) {
+    while (h->used == blocked) {
+        if (h->closed != 0) {
             Unlock(b);
-            return -1;
+            return false;
         }
         Unlock(b);
         event.Wait(kRecheckMs);
-        if (!Lock(b)) {
-            return -1;
+        if (!Lock(b, h)) {
+            return false;
         }
-        used = Header(b, kUsed);
     }
-    return used;
+    return true;
 }
 
 // One writer and one reader use a buffer at a time (the layers above guarantee it), so the
 // free region the writer fills and the unread region the reader drains never overlap. Both
 // therefore copy with the mutex released and take it only to read and publish the header:
-// a large record then streams with writer and reader copying at the same time.
+// a large record then streams with writer and reader copying at the same time. The copies use
+// positions checked under the mutex, so whatever the peer writes meanwhile, they stay inside
+// the data area.
 int Write(SharedBuffer* b, const void* bytes, int numOfBytes) {
     SUBLIME_REQUIRE(b != nullptr, -1);
     SUBLIME_REQUIRE(numOfBytes >= 0, -1);
@@ -87,30 +132,40 @@ int Write(SharedBuffer* b, const void* bytes, int numOfBytes) {
         return 0;
     }
     SUBLIME_REQUIRE(bytes != nullptr, -1);
-    // The capacity is fixed when the buffer is made, so it may be read without the mutex.
-    const int32_t capacity = Header(b, kCapacity);
-    const int32_t used = LockWhenUsedIsNot(b, capacity, *b->spaceEvent);
-    if (used < 0) {
+    const int32_t capacity = b->capacity;
+    HeaderWords h;
+    if (!LockWhenUsedIsNot(b, capacity, *b->spaceEvent, &h)) {
         return -1;
     }
-    if (Header(b, kClosed) != 0) {
+    if (h.closed != 0) {
         Unlock(b);
         return -1;
     }
-    const int32_t k = std::min(numOfBytes, capacity - used);
-    const int32_t start = static_cast<int32_t>((static_cast<int64_t>(Header(b, kReadPos)) + used) % capacity);
+    const int32_t k = std::min(numOfBytes, capacity - h.used);
+    const int32_t start = static_cast<int32_t>((static_cast<int64_t>(h.readPos) + h.used) % capacity);
     Unlock(b);
 
     const int32_t first = std::min(k, capacity - start);
     std::memcpy(Data(b) + start, bytes, static_cast<size_t>(first));
     std::memcpy(Data(b), static_cast<const uint8_t*>(bytes) + first, static_cast<size_t>(k - first));
 
-    if (!Lock(b)) {
+    if (!Lock(b, &h)) {
         return -1;
     }
-    // The reader may have taken bytes meanwhile; add to what is unread now.
-    const int32_t now = Header(b, kUsed) + k;
-    SetHeader(b, kUsed, now);
+    if (h.damaged) {
+        Unlock(b);
+        return -1;
+    }
+    // The reader may have taken bytes meanwhile; add to what is unread now. Only this writer
+    // adds, so more than the capacity means the header was tampered with.
+    const int64_t now = static_cast<int64_t>(h.used) + k;
+    if (now > capacity) {
+        const int32_t words[4] = {capacity, h.closed, h.readPos, static_cast<int32_t>(std::min<int64_t>(now, INT32_MAX))};
+        CloseImpossible(b, words, &h);
+        Unlock(b);
+        return -1;
+    }
+    SetHeader(b, kUsed, static_cast<int32_t>(now));
     Unlock(b);
     if (now == capacity) {
         // A full buffer can take nothing more until the reader runs; wake it now. Waking
@@ -127,24 +182,29 @@ int Read(SharedBuffer* b, void* bytes, int numOfBytes) {
         return 0;
     }
     SUBLIME_REQUIRE(bytes != nullptr, -1);
-    const int32_t used = LockWhenUsedIsNot(b, 0, *b->dataEvent);
-    if (used < 0) {
+    HeaderWords h;
+    if (!LockWhenUsedIsNot(b, 0, *b->dataEvent, &h)) {
         return -1;
     }
-    const int32_t capacity = Header(b, kCapacity);
-    const int32_t readPos = Header(b, kReadPos);
-    const int32_t k = std::min(used, numOfBytes);
+    const int32_t capacity = b->capacity;
+    const int32_t readPos = h.readPos;
+    const int32_t k = std::min(h.used, numOfBytes);
     Unlock(b);
 
     const int32_t first = std::min(k, capacity - readPos);
     std::memcpy(bytes, Data(b) + readPos, static_cast<size_t>(first));
     std::memcpy(static_cast<uint8_t*>(bytes) + first, Data(b), static_cast<size_t>(k - first));
 
-    if (!Lock(b)) {
+    if (!Lock(b, &h)) {
+        return -1;
+    }
+    if (h.damaged) {
+        // What was copied came from a ring that something has since scribbled over.
+        Unlock(b);
         return -1;
     }
     // A peer that died holding the mutex has emptied the buffer; the bytes are still ours.
-    const int32_t before = Header(b, kUsed);
+    const int32_t before = h.used;
     SetHeader(b, kReadPos, static_cast<int32_t>((static_cast<int64_t>(readPos) + k) % capacity));
     SetHeader(b, kUsed, std::max(0, before - k));
     Unlock(b);
@@ -222,10 +282,11 @@ int ReadLong(SharedBuffer* b, int64_t* value) {
 
 void Flush(SharedBuffer* b) {
     SUBLIME_REQUIRE(b != nullptr);
-    if (!Lock(b)) {
+    HeaderWords h;
+    if (!Lock(b, &h)) {
         return;
     }
-    const bool unread = Header(b, kUsed) > 0;
+    const bool unread = h.used > 0;
     Unlock(b);
     if (unread) {
         b->dataEvent->Set();
@@ -234,7 +295,8 @@ void Flush(SharedBuffer* b) {
 
 void Close(SharedBuffer* b) {
     SUBLIME_REQUIRE(b != nullptr);
-    if (Lock(b)) {
+    HeaderWords h;
+    if (Lock(b, &h)) {
         SetHeader(b, kClosed, 1);
         Unlock(b);
     }
@@ -320,8 +382,9 @@ SharedBuffer* SharedBufferCreate(const bufferId* id, int size) {
         ReportSystemError("SUBLIMEIO: Could not map view of file ", error);
         EndProcessWithFailure();
     }
+    b->capacity = size - kSharedBufferHeaderSize;
     InstallOperations(b);
-    SetHeader(b, kCapacity, size - kSharedBufferHeaderSize);
+    SetHeader(b, kCapacity, b->capacity);
     SetHeader(b, kClosed, 0);
     SetHeader(b, kReadPos, 0);
     SetHeader(b, kUsed, 0);
@@ -360,6 +423,7 @@ SharedBuffer* SharedBufferOpen(const bufferId* id, int size) {
         ReportSystemError("SUBLIMEIO: Could not map view of file ", error);
         EndProcessWithFailure();
     }
+    b->capacity = size - kSharedBufferHeaderSize;
     InstallOperations(b);
     return b;
 }

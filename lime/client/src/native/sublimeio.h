@@ -5,7 +5,11 @@
 // buffers; Lime clients open them by the same names.
 //
 // The mapping is a 16-byte header of four big-endian 32-bit words - capacity, closed, readPos,
-// used - followed by the data area of `capacity` bytes.
+// used - followed by the data area of `capacity` bytes. Each side checks the header words every
+// time it reads them: a header no correct peer could have written (a capacity other than the
+// mapped one, a position outside the data area, a count below zero or above the capacity)
+// closes the buffer for both sides, so a faulty or hostile peer cannot make this process touch
+// memory outside the mapping or keep the mutex.
 #include <cstdint>
 #include <memory>
 
@@ -49,6 +53,9 @@ struct SharedBuffer {
     std::unique_ptr<platform::IpcMutex> mutex;
     std::unique_ptr<platform::IpcEvent> spaceEvent;
     std::unique_ptr<platform::IpcEvent> dataEvent;
+    // The data area size this process mapped. The header's capacity word lives in memory the
+    // other process writes too, so it is checked against this value, never trusted.
+    int32_t capacity = 0;
 };
 
 // Size of the mapping of both Lime buffers.
