@@ -7,8 +7,8 @@
 
 #include "debuglink/java_tools.h"
 #include "platform/files.h"
-#include "session/log.h"
-#include "session/records.h"
+#include "core/log.h"
+#include "core/records.h"
 
 namespace {
 
@@ -40,8 +40,7 @@ std::string BuildAgentClassPath(const std::string& toolkitRoot, const std::strin
     }
     classPath += jarPath;
     for (const std::string& liblet : libletNames) {
-        LogPrint(false, false, nullptr,
-                 "Include LIBlet %s from dependency entries of MIDlet-Jad!\n", liblet.c_str());
+        LogPrint(LogChannel::Log, "Include LIBlet %s from dependency entries of MIDlet-Jad!\n", liblet.c_str());
         classPath += separator + deployFolder + liblet + ".jar";
     }
     return classPath;
@@ -62,17 +61,17 @@ bool StartDebugAgent(DebugAgentProcess* agent) {
     if (Settings.DebugServerAddress.empty()) {
         return false;
     }
-    LogPrint(true, false, nullptr, "Starting Debug Agent...\n");
+    LogPrint(LogChannel::Out, "Starting Debug Agent...\n");
     const std::string javaPath = FindJavaExe();
     if (!javaPath.empty()) {
-        LogPrint(false, false, nullptr, "Java Path: \"%s\"\n", javaPath.c_str());
+        LogPrint(LogChannel::Log, "Java Path: \"%s\"\n", javaPath.c_str());
     }
     // The class path uses the platform's list separator: ";" on Windows, ":" on Linux, where the
     // JDK would read ";" as part of a file name.
     const std::string classPath =
         BuildAgentClassPath(Application.ToolkitRoot, Application.JarPath, Application.LibletNames,
                             Application.DeployFolder, platform::PathListSeparator());
-    LogPrint(false, false, nullptr, "Used classpath: \"%s\"\n", classPath.c_str());
+    LogPrint(LogChannel::Log, "Used classpath: \"%s\"\n", classPath.c_str());
     // Without a JDK the command line stays empty and the start below fails.
     std::string commandLine;
     if (!javaPath.empty()) {
@@ -80,7 +79,7 @@ bool StartDebugAgent(DebugAgentProcess* agent) {
                                             Settings.DebugServerAddress, Settings.LocalIpAddress,
                                             Settings.DebugPort, Settings.VerboseOption, classPath);
     }
-    LogPrint(false, false, nullptr, "Command for debug agent: %s\n", commandLine.c_str());
+    LogPrint(LogChannel::Log, "Command for debug agent: %s\n", commandLine.c_str());
     if (commandLine.empty()) {
         return false;
     }

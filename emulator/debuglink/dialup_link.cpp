@@ -8,8 +8,8 @@
 #include "platform/env.h"
 #include "platform/files.h"
 #include "platform/process_control.h"
-#include "session/log.h"
-#include "session/private_profile.h"
+#include "core/log.h"
+#include "core/private_profile.h"
 
 namespace {
 
@@ -22,12 +22,12 @@ constexpr uint32_t DialReportTimeoutMs = 65000;
 constexpr int NoErrorText = 87;
 
 void ReportDialError(int error) {
-    LogPrint(false, false, nullptr, "RAS-Error occurred, ErrorCode: %d\n", error);
+    LogPrint(LogChannel::Log, "RAS-Error occurred, ErrorCode: %d\n", error);
     std::string text;
     if (RasErrorText(error, text)) {
-        LogPrint(false, true, nullptr, "\n%s\n", text.c_str());
+        LogPrint(LogChannel::Err, "\n%s\n", text.c_str());
     } else {
-        LogPrint(false, false, nullptr, "RasGetErrorString failed, Return Value: %d", NoErrorText);
+        LogPrint(LogChannel::Log, "RasGetErrorString failed, Return Value: %d", NoErrorText);
     }
 }
 
@@ -169,10 +169,10 @@ bool ReadRasEntryPhoneNumber(const std::string& entryName, std::string& phoneNum
 }
 
 RasConnectionHandle DialRasEntry(const std::string& entryName) {
-    LogPrint(true, false, nullptr, "Establishing \"%s\"...\n", entryName.c_str());
+    LogPrint(LogChannel::Out, "Establishing \"%s\"...\n", entryName.c_str());
     std::string phoneNumber;
     if (!ReadRasEntryPhoneNumber(entryName.substr(0, 256), phoneNumber)) {
-        LogPrint(false, true, nullptr, "Failed to read RAS phone number\n");
+        LogPrint(LogChannel::Err, "Failed to read RAS phone number\n");
         return nullptr;
     }
     auto connection = std::make_unique<RasConnectionState>();
@@ -181,7 +181,7 @@ RasConnectionHandle DialRasEntry(const std::string& entryName) {
         ReportDialError(error);
         return nullptr;
     }
-    LogPrint(false, false, nullptr, "RAS sucessfully established, handle: %p\n",
+    LogPrint(LogChannel::Log, "RAS sucessfully established, handle: %p\n",
              static_cast<void*>(connection.get()));
     return connection.release();
 }
@@ -200,13 +200,13 @@ bool IsRasEntryConnected(const std::string& entryName) {
 bool WaitForLinkClosed(int hangupResult, const std::function<bool()>& linkGone,
                        platform::Clock& clock) {
     if (hangupResult != 0 && hangupResult != RasError::NoConnection) {
-        LogPrint(false, false, nullptr, "RAS-Error (RAS close) occured, ErrorCode: %d\n",
+        LogPrint(LogChannel::Log, "RAS-Error (RAS close) occured, ErrorCode: %d\n",
                  hangupResult);
         std::string text;
         if (RasErrorText(hangupResult, text)) {
-            LogPrint(false, true, nullptr, "%s\n", text.c_str());
+            LogPrint(LogChannel::Err, "%s\n", text.c_str());
         } else {
-            LogPrint(false, true, nullptr, "Failed to close dial up network connection!\n");
+            LogPrint(LogChannel::Err, "Failed to close dial up network connection!\n");
         }
         return false;
     }
@@ -216,7 +216,7 @@ bool WaitForLinkClosed(int hangupResult, const std::function<bool()>& linkGone,
             return true;
         }
         if (clock.TickCount() - start >= CloseTimeoutMs) {
-            LogPrint(false, false, nullptr, "Timed out waiting for RAS connection to close!\n");
+            LogPrint(LogChannel::Log, "Timed out waiting for RAS connection to close!\n");
             return false;
         }
         clock.Sleep(PollMs);
@@ -227,7 +227,7 @@ bool CloseRasConnection(RasConnectionHandle connection) {
     if (connection == nullptr) {
         return true;
     }
-    LogPrint(false, false, nullptr, "Closing IP Connection %p...\n", static_cast<void*>(connection));
+    LogPrint(LogChannel::Log, "Closing IP Connection %p...\n", static_cast<void*>(connection));
     int hangupResult = 0;
     switch (platform::AskProcessToEnd(connection->holderId)) {
     case platform::EndRequest::Sent:
@@ -262,7 +262,7 @@ bool WaitForDebugSessionEndWith(const std::function<bool()>& linkUp, platform::P
             const uint32_t start = clock.TickCount();
             while (linkUp()) {
                 if (clock.TickCount() - start >= SessionEndTimeoutMs) {
-                    LogPrint(false, false, nullptr, "Ras connection not disconnected!\n");
+                    LogPrint(LogChannel::Log, "Ras connection not disconnected!\n");
                     return false;
                 }
                 clock.Sleep(PollMs);
@@ -273,11 +273,11 @@ bool WaitForDebugSessionEndWith(const std::function<bool()>& linkUp, platform::P
             const uint32_t start = clock.TickCount();
             while (!agent.Wait(0, &exitCode)) {
                 if (clock.TickCount() - start >= SessionEndTimeoutMs) {
-                    LogPrint(false, false, nullptr, "Debug agent not closed!\n");
+                    LogPrint(LogChannel::Log, "Debug agent not closed!\n");
                     if (agent.Terminate(2)) {
                         return true;
                     }
-                    LogPrint(false, false, nullptr, "Failed to kill DebugAgent\n");
+                    LogPrint(LogChannel::Log, "Failed to kill DebugAgent\n");
                     return false;
                 }
                 clock.Sleep(PollMs);
@@ -291,7 +291,7 @@ bool WaitForDebugSessionEndWith(const std::function<bool()>& linkUp, platform::P
 bool WaitForDebugSessionEnd(RasConnectionHandle connection, platform::Process& agent) {
     // Without a link there is nothing that could report its drop.
     if (connection == nullptr) {
-        LogPrint(false, false, nullptr, "Failed to register RAS notification event!\n");
+        LogPrint(LogChannel::Log, "Failed to register RAS notification event!\n");
         return false;
     }
     return WaitForDebugSessionEndWith([connection] { return LinkUp(*connection); }, agent,

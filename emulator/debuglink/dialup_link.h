@@ -17,7 +17,7 @@
 
 #include "platform/clock.h"
 #include "platform/process.h"
-#include "session/records.h"
+#include "core/records.h"
 
 // The session's connection: the entry and the process that holds its link.
 struct RasConnectionState {

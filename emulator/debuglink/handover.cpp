@@ -12,10 +12,10 @@
 #include "platform/files.h"
 #include "platform/os_family.h"
 #include "platform/process_control.h"
-#include "session/descriptor.h"
-#include "session/log.h"
-#include "session/private_profile.h"
-#include "session/records.h"
+#include "core/attribute_text.h"
+#include "core/log.h"
+#include "core/private_profile.h"
+#include "core/records.h"
 
 namespace {
 
@@ -74,14 +74,14 @@ void UpdateSearchPath() {
     }
     const std::string path = folder + platform::PathListSeparator() + platform::GetEnv("PATH").value_or("");
     platform::SetEnv("PATH", path);
-    LogPrint(false, false, nullptr, "Updating search path: %s\n", path.c_str());
+    LogPrint(LogChannel::Log, "Updating search path: %s\n", path.c_str());
 }
 
 bool WaitForDeviceRegistration(const std::string& externalEmulatorPath) {
     platform::Clock& clock = platform::SystemClock();
     const uint32_t start = clock.TickCount();
     const std::string product = FindDeviceProductName(SdkRootOf(externalEmulatorPath));
-    LogPrint(true, false, nullptr, "Waiting for debug device registration of \"%s\"...\n",
+    LogPrint(LogChannel::Out, "Waiting for debug device registration of \"%s\"...\n",
              product.c_str());
     if (product.empty()) {
         return false;
@@ -94,7 +94,7 @@ bool WaitForDeviceRegistration(const std::string& externalEmulatorPath) {
             return false;
         }
         const std::string list = GetAttributeValue(output, "device.list", ":");
-        LogPrint(false, false, nullptr, "Got emulator device list: %s\n", list.c_str());
+        LogPrint(LogChannel::Log, "Got emulator device list: %s\n", list.c_str());
         if (list.find(product) != std::string::npos) {
             return true;
         }
@@ -105,25 +105,25 @@ bool WaitForDeviceRegistration(const std::string& externalEmulatorPath) {
 }
 
 bool RegisterRemoteDevice(const std::string& externalEmulatorPath) {
-    LogPrint(true, false, nullptr, "Registering ip address \"%s\" of remote debugging device...\n",
+    LogPrint(LogChannel::Out, "Registering ip address \"%s\" of remote debugging device...\n",
              Settings.RemoteIpAddress.c_str());
     const std::string folder = FolderOf(externalEmulatorPath);
     std::string output;
     int exitCode = 0;
     if (!RunProcessCaptured(NetenlistCommand(folder, "list"), folder, &output, &exitCode)) {
-        LogPrint(false, true, nullptr, "\nFailed to query registered device addresses!\n");
+        LogPrint(LogChannel::Err, "\nFailed to query registered device addresses!\n");
         return false;
     }
     if (output.find(Settings.RemoteIpAddress) == std::string::npos) {
         // The tool's exit code says nothing reliable; the device list below is the proof.
         if (!RunProcessCaptured(NetenlistCommand(folder, "add ip " + Settings.RemoteIpAddress), folder,
                                 &output, &exitCode)) {
-            LogPrint(false, true, nullptr, "\nFailed to register device address!\n");
+            LogPrint(LogChannel::Err, "\nFailed to register device address!\n");
             return false;
         }
     }
     if (!WaitForDeviceRegistration(externalEmulatorPath)) {
-        LogPrint(false, true, nullptr, "\nFailed to connect remote debugging device!\n");
+        LogPrint(LogChannel::Err, "\nFailed to connect remote debugging device!\n");
         return false;
     }
     return true;
@@ -139,8 +139,8 @@ bool PrepareExternalDebugLink(const std::string& externalEmulatorPath) {
         }
         Settings.RasConnection = DialRasEntry(RasEntryName);
         if (Settings.RasConnection == nullptr) {
-            LogPrint(false, true, nullptr, "\nEstablishment of TCP/IP connection failed!");
-            LogPrint(false, true, nullptr, "\nCheck the COM connection and dial up network parameters!\n");
+            LogPrint(LogChannel::Err, "\nEstablishment of TCP/IP connection failed!");
+            LogPrint(LogChannel::Err, "\nCheck the COM connection and dial up network parameters!\n");
             return false;
         }
     }

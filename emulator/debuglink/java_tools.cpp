@@ -5,7 +5,7 @@
 
 #include "platform/env.h"
 #include "platform/process.h"
-#include "session/log.h"
+#include "core/log.h"
 
 namespace fs = std::filesystem;
 
@@ -81,7 +81,7 @@ bool RunProcessCaptured(const std::string& commandLine, const std::string& worki
         } else {
             // Relayed as text, never as a format.
             buffer[count] = '\0';
-            LogPrint(true, false, nullptr, "%s", buffer);
+            LogPrint(LogChannel::Out, "%s", buffer);
         }
     }
     int code = StillActive;

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "session/records.h"
+#include "core/records.h"
 
 std::string DisplayNameOfFamily(const std::string& family) {
     std::string name = family;

@@ -7,8 +7,8 @@
 #include <system_error>
 #include <thread>
 
-#include "session/log.h"
-#include "session/records.h"
+#include "core/log.h"
+#include "core/records.h"
 
 namespace {
 
@@ -73,13 +73,13 @@ RelaySocket OpenUdpSocket(uint16_t port) {
     }
     switch (failure.step) {
     case platform::UdpOpenFailure::Startup:
-        LogPrint(false, false, nullptr, "WSAStartup() failed!\n");
+        LogPrint(LogChannel::Log, "WSAStartup() failed!\n");
         break;
     case platform::UdpOpenFailure::Create:
-        LogPrint(false, false, nullptr, "Socket error: socket (e = %d)\n", failure.error);
+        LogPrint(LogChannel::Log, "Socket error: socket (e = %d)\n", failure.error);
         break;
     default:
-        LogPrint(false, false, nullptr, "Socket error: bind (e=%d)\n", failure.error);
+        LogPrint(LogChannel::Log, "Socket error: bind (e=%d)\n", failure.error);
         break;
     }
     return nullptr;
@@ -91,22 +91,20 @@ bool StartStdoutRelay(RelaySocket& socket, RelayThreadHandle& thread) {
     if (Settings.UdpPortText.empty()) {
         return true;
     }
-    LogPrint(true, false, nullptr, "Redirecting Java \"System.out\" from Module to IDE...\n");
+    LogPrint(LogChannel::Out, "Redirecting Java \"System.out\" from Module to IDE...\n");
     // The port was checked by SelectUdpPort; leading digits count, the rest is ignored.
     long port = std::strtol(Settings.UdpPortText.c_str(), nullptr, 10);
     RelaySocket opened = (port >= 1024 && port <= 65535) ? OpenUdpSocket(static_cast<uint16_t>(port))
                                                          : nullptr;
     if (!opened) {
-        LogPrint(false, true, nullptr,
-                 "\nUDP connection for \"System.out\" trace couldn't be established!\n");
+        LogPrint(LogChannel::Err, "\nUDP connection for \"System.out\" trace couldn't be established!\n");
         return false;
     }
     try {
         thread = RelayThreadHandle(new RelayThread(opened));
     } catch (const std::system_error&) {
         opened->Close();
-        LogPrint(false, true, nullptr,
-                 "\nUDP read thread couldn't be started, \"System.out\" trace not available!\n");
+        LogPrint(LogChannel::Err, "\nUDP read thread couldn't be started, \"System.out\" trace not available!\n");
         return false;
     }
     socket = std::move(opened);
@@ -126,7 +124,7 @@ int UdpReadThread(platform::UdpSocket& socket) {
         }
         buffer[length] = '\0';
         // The program's text is data, never a format: a "%d" in it is printed as it stands.
-        LogPrint(true, false, "  ", "%s", buffer);
+        LogPrintPrefixed(LogChannel::Out, "  ", "%s", buffer);
     }
 }
 
@@ -137,7 +135,7 @@ void StopStdoutRelay(RelaySocket& socket, RelayThreadHandle& thread) {
     }
     socket->Close();
     if (thread && !thread->Join(JoinTimeoutMs)) {
-        LogPrint(false, false, nullptr, "Wait for UdpReadThread() timed out!\n");
+        LogPrint(LogChannel::Log, "Wait for UdpReadThread() timed out!\n");
         thread->Abandon();
     }
     thread.reset();

@@ -2,9 +2,9 @@
 // otherwise the toolkit's INI file is asked.
 #include "debuglink/udp_port.h"
 
-#include "session/log.h"
-#include "session/private_profile.h"
-#include "session/records.h"
+#include "core/log.h"
+#include "core/private_profile.h"
+#include "core/records.h"
 
 namespace {
 
@@ -30,8 +30,7 @@ bool IsValidUdpPortText(const std::string& text) {
 }
 
 void SelectUdpPort() {
-    LogPrint(false, false, nullptr,
-             "Reading UDP-port for displaying \"System.out.print(..)\" in IDE window...\n");
+    LogPrint(LogChannel::Log, "Reading UDP-port for displaying \"System.out.print(..)\" in IDE window...\n");
 
     const bool fromCommandLine = !Settings.UdpPortText.empty();
     if (fromCommandLine && !IsValidUdpPortText(Settings.UdpPortText)) {
@@ -45,19 +44,18 @@ void SelectUdpPort() {
     if (iniValue.empty()) {
         return; // no relay, and nothing to say about it
     }
-    LogPrint(false, false, nullptr, "Used UDP-port from ini file: %s\n", iniValue.c_str());
+    LogPrint(LogChannel::Log, "Used UDP-port from ini file: %s\n", iniValue.c_str());
 
     if (IsValidUdpPortText(iniValue)) {
         if (fromCommandLine) {
-            LogPrint(true, false, nullptr,
-                     "Overwritten wrong UDP-Port setting from command line with setting from ini file!\n");
+            LogPrint(LogChannel::Out, "Overwritten wrong UDP-Port setting from command line with setting from ini file!\n");
         }
         Settings.UdpPortText = iniValue;
         return;
     }
 
-    LogPrint(false, true, nullptr, "\nUDP-port for \"System.out\" is out of range (%s)!", "1024, 0xffff");
-    LogPrint(false, true, nullptr, "%s", "\nTrace of MIDlet output inside IDE is not possible.");
-    LogPrint(false, true, nullptr, "%s", "\nCorrect UDP-port in command line or ini file accordingly!\n");
+    LogPrint(LogChannel::Err, "\nUDP-port for \"System.out\" is out of range (%s)!", "1024, 0xffff");
+    LogPrint(LogChannel::Err, "%s", "\nTrace of MIDlet output inside IDE is not possible.");
+    LogPrint(LogChannel::Err, "%s", "\nCorrect UDP-port in command line or ini file accordingly!\n");
     Settings.UdpPortText.clear();
 }

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "module/module_io.h"
-#include "session/log.h"
+#include "core/log.h"
 
 namespace {
 
@@ -172,11 +172,11 @@ bool SendAtCommand(platform::SerialDevice* port, const std::string& command, int
 
 bool ExchangeAt(platform::SerialDevice* port, const std::string& command, int timeoutMs, const char* expected) {
     char response[ExchangeResponseSize];
-    LogPrint(false, false, nullptr, "Sending AT-Command:\n%s", command.c_str());
+    LogPrint(LogChannel::Log, "Sending AT-Command:\n%s", command.c_str());
     bool success = SendAtCommand(port, command, timeoutMs, 0, response, sizeof(response));
-    LogPrint(false, false, nullptr, "Received AT-Response:\n%s", response);
+    LogPrint(LogChannel::Log, "Received AT-Response:\n%s", response);
     if (success && expected != nullptr && std::strstr(response, expected) == nullptr) {
-        LogPrint(false, false, nullptr, "Expected string \"%s\" not found in response!\n", expected);
+        LogPrint(LogChannel::Log, "Expected string \"%s\" not found in response!\n", expected);
         return false;
     }
     return success;

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "module/discovery.h"
-#include "session/log.h"
-#include "session/records.h"
+#include "core/log.h"
+#include "core/records.h"
 
 namespace {
 
@@ -17,16 +17,16 @@ constexpr std::size_t DeviceNameCapacity = 100;
 constexpr std::size_t PortNameCapacity = 260;
 constexpr int UsbBaudRate = 115200;
 
-void Err(const char* text) { LogPrint(false, true, nullptr, "%s", text); }
+void Err(const char* text) { LogPrint(LogChannel::Err, "%s", text); }
 
 void ErrWithNames(const char* format) {
-    LogPrint(false, true, nullptr, format, CompanyName, ToolkitName);
+    LogPrint(LogChannel::Err, format, CompanyName, ToolkitName);
 }
 
 } // namespace
 
 bool ReadPortSettings() {
-    LogPrint(false, false, nullptr, "Reading COM port parameter out from \"cfgprobe.dll\"...\n");
+    LogPrint(LogChannel::Log, "Reading COM port parameter out from \"cfgprobe.dll\"...\n");
 
     std::string deviceName;
     if (!ReadRasEntryDeviceName(RasEntryName, deviceName, DeviceNameCapacity)) {
@@ -46,7 +46,7 @@ bool ReadPortSettings() {
 
     // A USB virtual port runs at any rate the driver is told; the module side always uses 115200.
     if (IsUsbComPort(Settings.ComPortName)) {
-        LogPrint(false, false, nullptr, "Use standard modem:\"%s\" on USB port \"%s\" with %d Baud\n",
+        LogPrint(LogChannel::Log, "Use standard modem:\"%s\" on USB port \"%s\" with %d Baud\n",
                  deviceName.c_str(), Settings.ComPortName.c_str(), Settings.ComBaudRate);
         Settings.ComBaudRate = UsbBaudRate;
         return true;
@@ -78,8 +78,8 @@ bool ReadPortSettings() {
         return false;
     }
 
-    LogPrint(false, false, nullptr, "Use standard modem:\"%s\" on \"%s\" with %d Baud\n", deviceName.c_str(),
+    LogPrint(LogChannel::Log, "Use standard modem:\"%s\" on \"%s\" with %d Baud\n", deviceName.c_str(),
              Settings.ComPortName.c_str(), Settings.ComBaudRate);
-    LogPrint(false, false, nullptr, "Used baudrate: %d\n", Settings.ComBaudRate);
+    LogPrint(LogChannel::Log, "Used baudrate: %d\n", Settings.ComBaudRate);
     return true;
 }

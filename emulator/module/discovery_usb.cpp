@@ -8,7 +8,7 @@
 
 #include "module/discovery.h"
 #include "platform/env.h"
-#include "session/private_profile.h"
+#include "core/private_profile.h"
 
 namespace fs = std::filesystem;
 

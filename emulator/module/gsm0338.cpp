@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "session/log.h"
+#include "core/log.h"
 
 namespace {
 
@@ -83,7 +83,7 @@ bool EncodeGsm0338(const std::string& input, std::string& output) {
         }
         const uint8_t code = MainTable[byte];
         if (code == NotInTable) {
-            LogPrint(false, false, nullptr, "Gsm 03.38 encoder error: Character not in table!\n");
+            LogPrint(LogChannel::Log, "Gsm 03.38 encoder error: Character not in table!\n");
             return false;
         }
         if (code == ExtensionMarker) {

@@ -7,8 +7,8 @@
 #include "module/at_channel.h"
 #include "module/discovery.h"
 #include "module/module_io.h"
-#include "session/log.h"
-#include "session/records.h"
+#include "core/log.h"
+#include "core/records.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ std::string Format(const char* format, const std::string& a, const std::string& 
 ComPortHandle OpenSessionPort() {
     ComPortHandle port = OpenComPort(Settings.ComPortName, static_cast<uint32_t>(Settings.ComBaudRate));
     if (!port) {
-        LogPrint(false, false, nullptr, "Failed to open port with error %d.\n", LastComPortError());
+        LogPrint(LogChannel::Log, "Failed to open port with error %d.\n", LastComPortError());
     }
     return port;
 }
@@ -43,7 +43,7 @@ ComPortHandle OpenAndInitialize(const char* heading) {
     if (!port) {
         return nullptr;
     }
-    LogPrint(true, false, nullptr, "%s", heading);
+    LogPrint(LogChannel::Out, "%s", heading);
     if (!ExchangeAt(port.get(), Settings.InitAtCommand, AtTimeoutMs, nullptr)) {
         CloseComPort(port);
         return nullptr;
@@ -71,7 +71,7 @@ bool InitModuleDebugClassic() {
         return false;
     }
     if (!ExchangeAt(port.get(), "at+cpin?\r", AtTimeoutMs, "+CPIN: READY")) {
-        LogPrint(false, true, nullptr, "\nPlease insert a SIM and disable PIN lock.\n");
+        LogPrint(LogChannel::Err, "\nPlease insert a SIM and disable PIN lock.\n");
         return false;
     }
     if (!ExchangeAt(port.get(),
@@ -100,12 +100,12 @@ bool InitModuleDebugNew() {
         return false;
     }
     if (!ExchangeAt(port.get(), "at^kcfg=\"Userware/DebugMode\"\r", AtTimeoutMs, "\"on\"")) {
-        LogPrint(true, false, nullptr, "Enabling debug mode...\n");
+        LogPrint(LogChannel::Out, "Enabling debug mode...\n");
         bool usb = IsUsbComPort(Settings.ComPortName);
         if (!ExchangeAt(port.get(), "at^kcfg=\"Userware/DebugMode\",\"on\"\r", AtTimeoutMs, nullptr)) {
             CloseComPort(port);
         }
-        LogPrint(true, false, nullptr, "Waiting for module reset...\n");
+        LogPrint(LogChannel::Out, "Waiting for module reset...\n");
         // Switching debug mode on restarts the module; a USB port goes away meanwhile.
         CloseComPort(port);
         if (usb) {
@@ -117,7 +117,7 @@ bool InitModuleDebugNew() {
                     break;
                 }
                 if (clock.TickCount() - firstTry > UsbReopenLimitMs) {
-                    LogPrint(false, true, nullptr, "\nUSB debug port couldn't be reopned after module reset.\n");
+                    LogPrint(LogChannel::Err, "\nUSB debug port couldn't be reopned after module reset.\n");
                     return false;
                 }
             }
@@ -139,7 +139,7 @@ void ResetModule() {
     if (!port) {
         return;
     }
-    LogPrint(true, false, nullptr, "Resetting module...\n");
+    LogPrint(LogChannel::Out, "Resetting module...\n");
     ModuleClock().Sleep(ResetPauseMs);
     ExchangeAt(port.get(), "at+cfun=1,1\r", LongAtTimeoutMs, nullptr);
     CloseComPort(port);

@@ -6,8 +6,8 @@
 
 #include "module/discovery.h"
 #include "module/module_io.h"
-#include "session/log.h"
-#include "session/records.h"
+#include "core/log.h"
+#include "core/records.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ bool ReadCts(platform::SerialDevice& port) {
 
 bool SwitchOnModule(ComPortHandle handle) {
     if (!handle) {
-        LogPrint(false, true, nullptr, "\nFailed to switch on module!\n");
+        LogPrint(LogChannel::Err, "\nFailed to switch on module!\n");
         return false;
     }
     platform::Clock& clock = ModuleClock();
@@ -47,7 +47,7 @@ bool SwitchOnModule(ComPortHandle handle) {
     if (cts) {
         handle->SetDtr(true);
     } else if (statusRead) {
-        LogPrint(true, false, nullptr, "Switching on module...\n");
+        LogPrint(LogChannel::Out, "Switching on module...\n");
         if (handle->SetDtr(false)) {
             clock.Sleep(DtrLowMs);
             if (handle->SetDtr(true)) {
@@ -72,7 +72,7 @@ bool SwitchOnModule(ComPortHandle handle) {
         return true;
     }
     handle->SetDtr(false);
-    LogPrint(false, true, nullptr, "\nFailed to switch on module!\n");
+    LogPrint(LogChannel::Err, "\nFailed to switch on module!\n");
     CloseComPort(handle);
     return false;
 }
@@ -80,10 +80,10 @@ bool SwitchOnModule(ComPortHandle handle) {
 bool ConnectModule(const std::string& portName, uint32_t targetRate, uint32_t* agreedRate) {
     uint32_t maxRate = 0;
     if (!ProbeMaxBaudRate(portName, &maxRate)) {
-        LogPrint(false, true, nullptr, "Failed to access COM port!\n");
+        LogPrint(LogChannel::Err, "Failed to access COM port!\n");
         return false;
     }
-    LogPrint(true, false, nullptr, "Connecting to module...\n");
+    LogPrint(LogChannel::Out, "Connecting to module...\n");
     if (maxRate < targetRate) {
         targetRate = maxRate;
     }
@@ -96,10 +96,10 @@ bool ConnectModule(const std::string& portName, uint32_t targetRate, uint32_t* a
         if ((entry != 0 && rate == targetRate) || rate > maxRate) {
             continue;
         }
-        LogPrint(false, false, nullptr, "Trying baudrate %d...\n", static_cast<int>(rate));
+        LogPrint(LogChannel::Log, "Trying baudrate %d...\n", static_cast<int>(rate));
         ComPortHandle trial = OpenComPort(portName, rate);
         if (!trial) {
-            LogPrint(false, true, nullptr, "\nFailed to access COM port!\n");
+            LogPrint(LogChannel::Err, "\nFailed to access COM port!\n");
             return false;
         }
         if (ExchangeAt(trial.get(), command, AtTimeoutMs, nullptr)) {
@@ -109,8 +109,8 @@ bool ConnectModule(const std::string& portName, uint32_t targetRate, uint32_t* a
         }
     }
     if (!port) {
-        LogPrint(false, true, nullptr, "\nFailed to set baud rate!");
-        LogPrint(false, true, nullptr, "\nCommunication problems to the module, check COM port and connections!\n");
+        LogPrint(LogChannel::Err, "\nFailed to set baud rate!");
+        LogPrint(LogChannel::Err, "\nCommunication problems to the module, check COM port and connections!\n");
         return false;
     }
     for (const char* marker : FamilyMarkers) {
@@ -129,14 +129,14 @@ bool ConnectModule(const std::string& portName, uint32_t targetRate, uint32_t* a
 
 bool PrepareModulePort() {
     if (IsUsbComPort(Settings.ComPortName)) {
-        LogPrint(true, false, nullptr, "Using USB port %s.\n\n", Settings.ComPortName.c_str());
+        LogPrint(LogChannel::Out, "Using USB port %s.\n\n", Settings.ComPortName.c_str());
     } else {
-        LogPrint(true, false, nullptr, "Using port %s with %d Baud.\n\n", Settings.ComPortName.c_str(),
+        LogPrint(LogChannel::Out, "Using port %s with %d Baud.\n\n", Settings.ComPortName.c_str(),
                  Settings.ComBaudRate);
     }
     ComPortHandle port = OpenComPort(Settings.ComPortName, SwitchOnRate);
     if (!port) {
-        LogPrint(false, true, nullptr, "\nFailed to access COM port!\n");
+        LogPrint(LogChannel::Err, "\nFailed to access COM port!\n");
         return false;
     }
     if (!SwitchOnModule(std::move(port))) {

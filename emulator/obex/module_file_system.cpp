@@ -9,7 +9,7 @@
 #include "obex/module_path.h"
 #include "obex/obex_encoding.h"
 #include "platform/clock.h"
-#include "session/log.h"
+#include "core/log.h"
 
 namespace obex {
 
@@ -98,7 +98,7 @@ std::unique_ptr<obex::ModuleFileSystem> g_fileSystem;
 void LogFailure(obex::HRESULT hr) {
     obex::ResultData data;
     data.Record(hr);
-    LogPrint(false, false, nullptr, "Module file operation failed (0x%08X): %s\n", static_cast<unsigned>(hr),
+    LogPrint(LogChannel::Log, "Module file operation failed (0x%08X): %s\n", static_cast<unsigned>(hr),
              data.message.c_str());
 }
 
@@ -107,7 +107,7 @@ void LogFailure(obex::HRESULT hr) {
 bool InitFileAccess(const std::string& portName, uint32_t baudRate) {
     if (g_fileSystem) DeinitFileAccess();
     if (portName.empty()) return false;
-    LogPrint(false, false, nullptr, "Initializing module file access...\n");
+    LogPrint(LogChannel::Log, "Initializing module file access...\n");
     try {
         g_fileSystem = std::make_unique<obex::ModuleFileSystem>(portName, baudRate);
     } catch (const std::bad_alloc&) {
@@ -119,7 +119,7 @@ bool InitFileAccess(const std::string& portName, uint32_t baudRate) {
 
 void DeinitFileAccess() {
     if (!g_fileSystem) return;
-    LogPrint(false, false, nullptr, "Deinitializing module file access...\n");
+    LogPrint(LogChannel::Log, "Deinitializing module file access...\n");
     g_fileSystem.reset(); // releases the connection: queued work finishes, the port closes
     platform::SystemClock().Sleep(100);
 }
@@ -136,7 +136,7 @@ bool UploadFile(const std::string& localPath) {
 
 bool SendFile(const std::string& modulePath, const std::string& localPath) {
     if (!g_fileSystem) return false;
-    LogPrint(false, false, nullptr, "Sending \"%s\" to module target \"%s\"...\n", localPath.c_str(), modulePath.c_str());
+    LogPrint(LogChannel::Log, "Sending \"%s\" to module target \"%s\"...\n", localPath.c_str(), modulePath.c_str());
     auto stream = std::make_shared<obex::FASFileStream>();
     obex::HRESULT hr = stream->Open(localPath);
     if (obex::Failed(hr)) {
@@ -154,7 +154,7 @@ bool SendFile(const std::string& modulePath, const std::string& localPath) {
 
 bool DeleteModuleFile(const std::string& modulePath) {
     if (!g_fileSystem) return false;
-    LogPrint(false, false, nullptr, "Deleting module file \"%s\"...\n", modulePath.c_str());
+    LogPrint(LogChannel::Log, "Deleting module file \"%s\"...\n", modulePath.c_str());
     obex::HRESULT hr = g_fileSystem->Delete(obex::Widen(modulePath));
     if (obex::Failed(hr)) LogFailure(hr);
     return obex::Succeeded(hr);

@@ -2,14 +2,15 @@
 // it starts, so the clean-up removes exactly what this session put (or began to put) into the
 // module, and never an older copy that a session without upload found there.
 #include "session/application_upload.h"
+#include "core/exit_codes.h"
 
 #include <algorithm>
 
 #include "obex/module_file_access.h"
 #include "session/cleanup.h"
-#include "session/log.h"
-#include "session/path_helpers.h"
-#include "session/records.h"
+#include "core/log.h"
+#include "core/path_helpers.h"
+#include "core/records.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ public:
     void Deinit() override { DeinitFileAccess(); }
 };
 
-void Err(const char* text) { LogPrint(false, true, nullptr, "%s", text); }
+void Err(const char* text) { LogPrint(LogChannel::Err, "%s", text); }
 
 // Records the target, then uploads; a record is never taken back, because a broken-off upload
 // may have left part of the file (or removed an older one) in the module.
@@ -39,7 +40,7 @@ bool UploadRecorded(ModuleFileOperations& operations, const std::string& localPa
 
 bool UploadPair(ModuleFileOperations& operations, const std::string& jad, const std::string& jar) {
     if (!UploadRecorded(operations, jad) || !UploadRecorded(operations, jar)) {
-        LogPrint(false, true, nullptr, "\nNot enough memory to upload \"%s\" and \"%s\" into the module!\n",
+        LogPrint(LogChannel::Err, "\nNot enough memory to upload \"%s\" and \"%s\" into the module!\n",
                  jad.c_str(), jar.c_str());
         return false;
     }
@@ -70,39 +71,39 @@ int UploadApplicationFiles(ModuleFileOperations& operations) {
     const std::string& jar = Application.JarPath;
     if (jar.empty() || jar.find(".jar") == std::string::npos) {
         Err("\nJar file declaration is missing in the jad file!\n");
-        return 496;
+        return ExitCode::NoJarDeclared;
     }
     if (!IsRegularFile(jad) || !IsRegularFile(jar)) {
-        LogPrint(false, true, nullptr, "\n\"%s\" or \"%s\" not found on used PC target directory!", jad.c_str(),
+        LogPrint(LogChannel::Err, "\n\"%s\" or \"%s\" not found on used PC target directory!", jad.c_str(),
                  jar.c_str());
         Err("\nPlease check the jad file jar file path inside the jad file.\n");
-        return 502;
+        return ExitCode::ApplicationFileMissing;
     }
-    LogPrint(true, false, nullptr, "Downloading Jar and Jad file...\n");
+    LogPrint(LogChannel::Out, "Downloading Jar and Jad file...\n");
     if (!operations.Init(Settings.ComPortName, static_cast<uint32_t>(Settings.ComBaudRate))) {
         Err("\nFlash file initialization failed!\n");
-        return 508;
+        return ExitCode::FileAccessFailed;
     }
     // File access stays open on failure: the clean-up's init closes it before deleting.
     if (!UploadPair(operations, jad, jar)) {
-        return 513;
+        return ExitCode::ApplicationUploadFailed;
     }
     for (const auto& name : Application.LibletNames) {
         const std::string libletJad = Application.DeployFolder + name + ".jad";
         const std::string libletJar = Application.DeployFolder + name + ".jar";
         if (!IsRegularFile(libletJad) || !IsRegularFile(libletJar)) {
-            LogPrint(false, true, nullptr, "\nLIBlet file \"%s\" or \"%s\" not found on used PC target directory!",
+            LogPrint(LogChannel::Err, "\nLIBlet file \"%s\" or \"%s\" not found on used PC target directory!",
                      libletJad.c_str(), libletJar.c_str());
             Err("\nPlease check, if the dependency LIBlet entry inside the jad file is correct and if LIBlet "
                 "files are build correctly.\n");
-            return 524;
+            return ExitCode::LibletFileMissing;
         }
         if (!UploadPair(operations, libletJad, libletJar)) {
-            return 528;
+            return ExitCode::LibletUploadFailed;
         }
     }
     operations.Deinit();
-    return 0;
+    return ExitCode::Success;
 }
 
 void DownloadApplication() {

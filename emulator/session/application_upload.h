@@ -6,7 +6,7 @@
 
 // Uploads the application JAD and JAR, then the JAD and JAR of each LIBlet in dependency order,
 // through the module file access. Returns only on success; every failure ends the session
-// through CleanUp with its code (496, 502, 508, 513, 524, 528).
+// through CleanUp with its code (ExitCode::NoJarDeclared to ExitCode::LibletUploadFailed).
 void DownloadApplication();
 
 // Deletes from the module the files this session uploaded (also one whose upload broke off), and

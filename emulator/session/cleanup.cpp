@@ -10,8 +10,8 @@
 #include "platform/clock.h"
 #include "session/application_upload.h"
 #include "session/cleanup_dun.h"
-#include "session/log.h"
-#include "session/records.h"
+#include "core/log.h"
+#include "core/records.h"
 
 int ExitStatusOfCode(int code) { return code < 0 ? code : -code; }
 
@@ -22,14 +22,14 @@ void CleanUp(bool skipModuleCleanUp, int code) {
         DeleteModuleFiles();
         DeinitFileAccess();
     }
-    LogPrint(false, false, nullptr, "CleanUp(): Given iExitCode: %i\n", code);
+    LogPrint(LogChannel::Log, "CleanUp(): Given iExitCode: %i\n", code);
     if (code != 0) {
-        LogPrint(false, true, nullptr, "File upload and debugging are aborted!\n");
+        LogPrint(LogChannel::Err, "File upload and debugging are aborted!\n");
     }
     const platform::LocalTime now = platform::CurrentLocalTime();
-    LogPrint(false, false, nullptr, "\nTrace End time: %02d:%02d:%02d.%03d\n", now.hour, now.minute,
+    LogPrint(LogChannel::Log, "\nTrace End time: %02d:%02d:%02d.%03d\n", now.hour, now.minute,
              now.second, now.millisecond);
-    LogPrint(false, false, nullptr, "%s\n\n", std::string(50, '=').c_str());
+    LogPrint(LogChannel::Log, "%s\n\n", std::string(50, '=').c_str());
     // The runtime's normal exit flushes buffered output. The status is -|code|; a system that
     // keeps 8 bits of it reports the low byte.
     std::exit(ExitStatusOfCode(code));
@@ -39,9 +39,9 @@ void CleanUpDUN(DebugAgentProcess agent, RelayThreadHandle readerThread, int cod
                 RelaySocket socket) {
     if (agent) {
         if (agent->Terminate(2)) {
-            LogPrint(false, false, nullptr, "CleanUpDUN(): DebugAgent is terminated!\n");
+            LogPrint(LogChannel::Log, "CleanUpDUN(): DebugAgent is terminated!\n");
         } else {
-            LogPrint(false, false, nullptr, "CleanUpDUN(): DebugAgent not is terminated!\n");
+            LogPrint(LogChannel::Log, "CleanUpDUN(): DebugAgent not is terminated!\n");
         }
         agent.reset();
     }

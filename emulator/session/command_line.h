@@ -12,7 +12,7 @@ int ParseExtendedOption(int argc, char** argv, int index);
 
 // The result of reading the items of -Xrunjdwp: (the text after the colon).
 struct RunJdwpOptions {
-    int failureCode = 0;  // 0, or the code the session ends with (817 or 834)
+    int failureCode = 0;  // ExitCode::Success, AddressWithoutValue or UnknownRunJdwpItem
     std::string address;  // value of the last address= item
     bool hasAddress = false;
 };

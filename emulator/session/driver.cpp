@@ -1,6 +1,8 @@
 // The session driver: one call of the IDE, walked through its steps in order. Every failure ends
 // the session at once with the code of that step; there is no retry at this level.
 #include "session/driver.h"
+#include "core/exit_codes.h"
+#include "session/log_header.h"
 
 #include <string>
 
@@ -17,11 +19,11 @@
 #include "session/cleanup_dun.h"
 #include "session/command_line.h"
 #include "session/external_emulator.h"
-#include "session/log.h"
+#include "core/log.h"
 #include "session/module_identity.h"
-#include "session/path_helpers.h"
+#include "core/path_helpers.h"
 #include "session/program_texts.h"
-#include "session/records.h"
+#include "core/records.h"
 #include "session/session_settings.h"
 #include "session/toolkit.h"
 
@@ -36,37 +38,36 @@ void ResetSessionSettings() {
 
 void PrintBanner() {
     const std::string rule(57, '=');
-    LogPrint(true, false, nullptr, "%s\n", rule.c_str());
-    LogPrint(true, false, nullptr, "Starting %s emulator for %s application.\n",
+    LogPrint(LogChannel::Out, "%s\n", rule.c_str());
+    LogPrint(LogChannel::Out, "Starting %s emulator for %s application.\n",
              ModuleDisplayName().c_str(), Settings.DebugMode ? "debugging" : "running");
-    LogPrint(true, false, nullptr, "%s\n\n", rule.c_str());
+    LogPrint(LogChannel::Out, "%s\n\n", rule.c_str());
 }
 
 [[noreturn]] void RunProgram() {
     if (!StartModuleProgram()) {
-        LogPrint(false, true, nullptr, "\nStart of Java program is not possible!\n");
-        CleanUp(false, 1917);
+        LogPrint(LogChannel::Err, "\nStart of Java program is not possible!\n");
+        CleanUp(false, ExitCode::ProgramStartRefused);
     }
-    LogPrint(true, false, nullptr, "Java program is started inside the module without debugging.\n");
-    LogPrint(true, false, nullptr,
-             "Emulator is closed, while the java program is running inside the module.\n");
-    CleanUp(false, 0);
+    LogPrint(LogChannel::Out, "Java program is started inside the module without debugging.\n");
+    LogPrint(LogChannel::Out, "Emulator is closed, while the java program is running inside the module.\n");
+    CleanUp(false, ExitCode::Success);
 }
 
 [[noreturn]] void DebugProgram() {
     if (Settings.DebugServerAddress.empty()) {
-        LogPrint(false, true, nullptr, "\nDebug mode started without debug server address!\n");
-        CleanUp(false, 1926);
+        LogPrint(LogChannel::Err, "\nDebug mode started without debug server address!\n");
+        CleanUp(false, ExitCode::DebugServerMissing);
     }
     if (!InitModuleDebugClassic()) {
-        LogPrint(false, true, nullptr, "\nFailed to initialize module for debugging!\n");
-        CleanUp(false, 1931);
+        LogPrint(LogChannel::Err, "\nFailed to initialize module for debugging!\n");
+        CleanUp(false, ExitCode::DebugConfigurationFailed);
     }
     Settings.RasConnection = DialRasEntry(RasEntryName);
     if (Settings.RasConnection == nullptr) {
-        LogPrint(false, true, nullptr, "\nEstablishment of TCP/IP connection failed!");
-        LogPrint(false, true, nullptr, "\nCheck the COM connection and dial up network parameters!\n");
-        CleanUp(false, 1938);
+        LogPrint(LogChannel::Err, "\nEstablishment of TCP/IP connection failed!");
+        LogPrint(LogChannel::Err, "\nCheck the COM connection and dial up network parameters!\n");
+        CleanUp(false, ExitCode::DialUpFailed);
     }
 
     RelaySocket socket;
@@ -75,23 +76,22 @@ void PrintBanner() {
     StartStdoutRelay(socket, readerThread);
 
     if (Settings.AgentDelayMs != 0) {
-        LogPrint(true, false, nullptr, "Waiting %d ms before starting the Debug Agent...\n",
+        LogPrint(LogChannel::Out, "Waiting %d ms before starting the Debug Agent...\n",
                  static_cast<int>(Settings.AgentDelayMs));
         platform::SystemClock().Sleep(Settings.AgentDelayMs);
     }
 
     DebugAgentProcess agent;
     if (!StartDebugAgent(&agent)) {
-        LogPrint(false, true, nullptr, "\nFailed to start debug agent!\n");
-        CleanUpDUN(nullptr, std::move(readerThread), 1953, std::move(socket));
+        LogPrint(LogChannel::Err, "\nFailed to start debug agent!\n");
+        CleanUpDUN(nullptr, std::move(readerThread), ExitCode::DebugAgentFailed, std::move(socket));
     }
-    LogPrint(true, false, nullptr, "\nDebug Session is running.\n\n");
+    LogPrint(LogChannel::Out, "\nDebug Session is running.\n\n");
 
     if (!WaitForDebugSessionEnd(Settings.RasConnection, *agent)) {
-        LogPrint(false, true, nullptr,
-                 "\nDebugging is aborted, because of problem with debug IP connection!");
-        LogPrint(false, true, nullptr, "\nPlease restart module and debug session.\n");
-        CleanUpDUN(std::move(agent), std::move(readerThread), 1961, std::move(socket));
+        LogPrint(LogChannel::Err, "\nDebugging is aborted, because of problem with debug IP connection!");
+        LogPrint(LogChannel::Err, "\nPlease restart module and debug session.\n");
+        CleanUpDUN(std::move(agent), std::move(readerThread), ExitCode::DebugLinkLost, std::move(socket));
     }
 
     // The normal end releases relay, agent, then the link, so CleanUp finds nothing to hang up.
@@ -99,17 +99,16 @@ void PrintBanner() {
     agent.reset();
     CloseRasConnection(Settings.RasConnection);
     Settings.RasConnection = nullptr;
-    LogPrint(true, false, nullptr, "\nEnd of debug session. Emulator is closed!\n");
-    CleanUp(false, 0);
+    LogPrint(LogChannel::Out, "\nEnd of debug session. Emulator is closed!\n");
+    CleanUp(false, ExitCode::Success);
 }
 
 } // namespace
 
 void RunSession(int argc, char** argv) {
     if (!SelectRasEntry()) {
-        LogPrint(false, true, nullptr, "\nDebug RAS connection is not installed!");
-        LogPrint(false, true, nullptr,
-                 "\nPlease start %s %s setup in maintenance mode and select \"Repair\".\n",
+        LogPrint(LogChannel::Err, "\nDebug RAS connection is not installed!");
+        LogPrint(LogChannel::Err, "\nPlease start %s %s setup in maintenance mode and select \"Repair\".\n",
                  CompanyName, ToolkitName);
     }
     WriteLogHeader(argc, argv);
@@ -120,36 +119,36 @@ void RunSession(int argc, char** argv) {
 
     const char separator = platform::PathSeparator();
     IniFilePath = Application.ToolkitRoot + separator + "bin" + separator + IniFileName;
-    LogPrint(false, false, nullptr, "Ini file name is set to \"%s\"\n", IniFilePath.c_str());
+    LogPrint(LogChannel::Log, "Ini file name is set to \"%s\"\n", IniFilePath.c_str());
     if (!IsRegularFile(IniFilePath)) {
-        LogPrint(false, false, nullptr, "Problem accessing \"%s\"!\n", IniFilePath.c_str());
-        LogPrint(false, true, nullptr, "\n\"%s\" file not found!\n", IniFileName);
-        CleanUp(false, 1871);
+        LogPrint(LogChannel::Log, "Problem accessing \"%s\"!\n", IniFilePath.c_str());
+        LogPrint(LogChannel::Err, "\n\"%s\" file not found!\n", IniFileName);
+        CleanUp(false, ExitCode::IniFileMissing);
     }
 
     if (!Settings.ExternalEmulatorPath.empty()) {
         // The external program's own exit code is not the session's: the hand-over succeeded.
         PassToExternalEmulator(argc, argv, Settings.ExternalEmulatorPath);
-        CleanUp(true, 0);
+        CleanUp(true, ExitCode::Success);
     }
 
     SetModuleIdentity();
     ParseCommandLine(argc, argv);
 
     if (Application.JarPath.empty()) {
-        LogPrint(false, true, nullptr, "\nCommand line path not set!\n");
-        CleanUp(false, 1891);
+        LogPrint(LogChannel::Err, "\nCommand line path not set!\n");
+        CleanUp(false, ExitCode::NoApplicationGiven);
     }
     if (!LoadSessionSettings()) {
-        CleanUp(false, 1895);
+        CleanUp(false, ExitCode::SessionSettingsFailed);
     }
 
     PrintBanner();
     if (!PrepareModulePort()) {
-        CleanUp(false, 1903);
+        CleanUp(false, ExitCode::ModuleNotReachable);
     }
     if (Settings.NoLoad) {
-        LogPrint(true, false, nullptr, "\nEmulator is set to no download of Jar and Jad file!\n");
+        LogPrint(LogChannel::Out, "\nEmulator is set to no download of Jar and Jad file!\n");
     } else {
         DownloadApplication();
     }

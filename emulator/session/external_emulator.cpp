@@ -1,4 +1,5 @@
 #include "session/external_emulator.h"
+#include "core/exit_codes.h"
 
 #include <filesystem>
 #include <memory>
@@ -9,9 +10,9 @@
 #include "module/module_control.h"
 #include "platform/process.h"
 #include "session/cleanup.h"
-#include "session/log.h"
-#include "session/path_helpers.h"
-#include "session/records.h"
+#include "core/log.h"
+#include "core/path_helpers.h"
+#include "core/records.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ bool RunAndRelay(const std::string& emulatorPath, const std::vector<std::string>
     int error = 0;
     std::unique_ptr<platform::Process> process = platform::Process::Start(options, &error);
     if (!process) {
-        LogPrint(false, false, nullptr, "External emulator start failed: %s\n",
+        LogPrint(LogChannel::Log, "External emulator start failed: %s\n",
                  platform::ErrorText(error).c_str());
         return false;
     }
@@ -53,7 +54,7 @@ bool RunAndRelay(const std::string& emulatorPath, const std::vector<std::string>
         }
         buffer[count] = '\0';
         // The program's text is data, never a format.
-        LogPrint(true, false, nullptr, "%s", buffer);
+        LogPrint(LogChannel::Out, "%s", buffer);
     }
     exitCode = 0;
     process->Wait(-1, &exitCode);
@@ -92,8 +93,8 @@ int PassToExternalEmulator(int argc, char** argv, const std::string& emulatorPat
 
     PrepareExternalDebugLink(emulatorPath);
 
-    LogPrint(true, false, nullptr, "Passing control to external device emulator...\n");
-    LogPrint(false, false, nullptr, "Commandline:\n%s\n", commandLine.c_str());
+    LogPrint(LogChannel::Out, "Passing control to external device emulator...\n");
+    LogPrint(LogChannel::Log, "Commandline:\n%s\n", commandLine.c_str());
 
     std::string workingFolder = CurrentFolder();
     if (workingFolder.empty()) {
@@ -103,11 +104,11 @@ int PassToExternalEmulator(int argc, char** argv, const std::string& emulatorPat
     ConsoleEnabled = true;
     int exitCode = 0;
     if (!RunAndRelay(emulatorPath, arguments, workingFolder, exitCode)) {
-        LogPrint(false, true, nullptr, "\nFailed to execute external emulator!\n");
+        LogPrint(LogChannel::Err, "\nFailed to execute external emulator!\n");
         CloseRasConnection(Settings.RasConnection);
         Settings.RasConnection = nullptr;
         ResetModule();
-        CleanUp(true, 1793);
+        CleanUp(true, ExitCode::ExternalEmulatorFailed);
     }
 
     if (queryCall) {
@@ -116,6 +117,6 @@ int PassToExternalEmulator(int argc, char** argv, const std::string& emulatorPat
             StopDeviceManager();
         }
     }
-    LogPrint(true, false, nullptr, "\nEnd of debug session. Emulator is closed!\n");
+    LogPrint(LogChannel::Out, "\nEnd of debug session. Emulator is closed!\n");
     return exitCode;
 }

@@ -13,5 +13,5 @@ bool IsQueryCall(const std::vector<std::string>& arguments);
 
 // Prepares the debug link, runs the external emulator with this call's arguments and relays
 // everything it prints (out) until it ends. Returns its exit code; a program that cannot be
-// started ends the session with code 1793.
+// started ends the session with ExitCode::ExternalEmulatorFailed.
 int PassToExternalEmulator(int argc, char** argv, const std::string& emulatorPath);

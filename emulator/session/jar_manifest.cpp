@@ -9,7 +9,7 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "session/descriptor.h"
-#include "session/path_helpers.h"
+#include "core/path_helpers.h"
 
 namespace fs = std::filesystem;
 

@@ -4,9 +4,9 @@
 #include <string>
 
 #include "module/discovery.h"
-#include "session/log.h"
+#include "core/log.h"
 #include "session/program_texts.h"
-#include "session/records.h"
+#include "core/records.h"
 
 const RasCandidate RasCandidates[4] = {
     {"IP connection for remote debugging of QREx", "QREx"},
@@ -52,18 +52,18 @@ bool SelectRasEntry() {
 
 bool SetModuleIdentity() {
     if (ModuleFamily.empty()) {
-        LogPrint(false, false, nullptr, "No entry for \"module type\" found!\n");
+        LogPrint(LogChannel::Log, "No entry for \"module type\" found!\n");
     } else {
-        LogPrint(false, false, nullptr, "Used module: %s\n", ModuleFamily.c_str());
+        LogPrint(LogChannel::Log, "Used module: %s\n", ModuleFamily.c_str());
         const char* family = ModuleFamily.c_str();
         VersionName =
             Replaced(Formatted("IMP-NG %s Module Workbench by %s", family, CompanyName), '_', ' ');
         DeviceDescription = Replaced(Formatted("%s IMP-NG %s Module", CompanyName, family), '_', ' ');
         QueryDeviceName = Replaced("IMP_NG_" + ModuleFamily, ' ', '_');
     }
-    LogPrint(false, false, nullptr, "Set \"-version\" response to: \"%s\"\n", VersionName.c_str());
-    LogPrint(false, false, nullptr, "Set \"-Xquery\" response to: \"%s\"\n", QueryDeviceName.c_str());
-    LogPrint(false, false, nullptr, "Set \"-Xdevice\" response to: \"%s\"\n",
+    LogPrint(LogChannel::Log, "Set \"-version\" response to: \"%s\"\n", VersionName.c_str());
+    LogPrint(LogChannel::Log, "Set \"-Xquery\" response to: \"%s\"\n", QueryDeviceName.c_str());
+    LogPrint(LogChannel::Log, "Set \"-Xdevice\" response to: \"%s\"\n",
              DeviceDescription.c_str());
     return true;
 }

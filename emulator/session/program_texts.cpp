@@ -1,10 +1,9 @@
 #include "session/program_texts.h"
 
-#include "session/log.h"
+#include "core/log.h"
 
 void PrintUsage(const char* programName) {
-    LogPrint(true, false, nullptr,
-             "\nUsage: %s [<options>] <class>\n\n"
+    LogPrint(LogChannel::Out, "\nUsage: %s [<options>] <class>\n\n"
              "       Run the MIDlet given in <class> from the classpath.\n\n"
              "Options include:\n"
              "    -version                Show version info and exit\n"

@@ -3,10 +3,10 @@
 #include "platform/files.h"
 #include "session/descriptor.h"
 #include "session/jar_manifest.h"
-#include "session/log.h"
-#include "session/path_helpers.h"
+#include "core/log.h"
+#include "core/path_helpers.h"
 #include "session/program_texts.h"
-#include "session/records.h"
+#include "core/records.h"
 
 namespace {
 
@@ -77,34 +77,34 @@ std::string BootClassPath() {
 
 void PrintVersion() {
     const LibraryApis apis = ScanLibraryApis();
-    LogPrint(true, false, nullptr, "%s\n", VersionName.c_str());
-    LogPrint(true, false, nullptr, "Version: %s\n", EmulatorVersion);
-    LogPrint(true, false, nullptr, "Profile: %s\n", apis.profiles.c_str());
-    LogPrint(true, false, nullptr, "Configuration: %s\n", apis.configurations.c_str());
+    LogPrint(LogChannel::Out, "%s\n", VersionName.c_str());
+    LogPrint(LogChannel::Out, "Version: %s\n", EmulatorVersion);
+    LogPrint(LogChannel::Out, "Profile: %s\n", apis.profiles.c_str());
+    LogPrint(LogChannel::Out, "Configuration: %s\n", apis.configurations.c_str());
     if (!apis.optionals.empty()) {
-        LogPrint(true, false, nullptr, "Optional: %s\n", apis.optionals.c_str());
+        LogPrint(LogChannel::Out, "Optional: %s\n", apis.optionals.c_str());
     }
 }
 
 void PrintQuery() {
     const char* device = QueryDeviceName.c_str();
     if (SelectedDevice < 0) {
-        LogPrint(true, false, nullptr, "# List of supported devices\n");
-        LogPrint(true, false, nullptr, "device.list: %s\n", device);
-        LogPrint(true, false, nullptr, "uei.version: %s\n", EmulatorVersion);
-        LogPrint(true, false, nullptr, "uei.arguments: %s\n", UeiArguments);
-        LogPrint(true, false, nullptr, "\n");
+        LogPrint(LogChannel::Out, "# List of supported devices\n");
+        LogPrint(LogChannel::Out, "device.list: %s\n", device);
+        LogPrint(LogChannel::Out, "uei.version: %s\n", EmulatorVersion);
+        LogPrint(LogChannel::Out, "uei.arguments: %s\n", UeiArguments);
+        LogPrint(LogChannel::Out, "\n");
     }
     const LibraryApis apis = ScanLibraryApis();
     const std::string bootClassPath = BootClassPath();
-    LogPrint(true, false, nullptr, "# Properties for device %s\n", device);
-    LogPrint(true, false, nullptr, "%s.descriptor: %s\n", device, DeviceDescription.c_str());
-    LogPrint(true, false, nullptr, "%s.version.configuration: %s\n", device,
+    LogPrint(LogChannel::Out, "# Properties for device %s\n", device);
+    LogPrint(LogChannel::Out, "%s.descriptor: %s\n", device, DeviceDescription.c_str());
+    LogPrint(LogChannel::Out, "%s.version.configuration: %s\n", device,
              apis.configurations.c_str());
-    LogPrint(true, false, nullptr, "%s.version.profile: %s\n", device, apis.profiles.c_str());
-    LogPrint(true, false, nullptr, "%s.apis.supported: %s\n", device, apis.optionals.c_str());
-    LogPrint(true, false, nullptr, "%s.bootclasspath: %s\n", device, bootClassPath.c_str());
-    LogPrint(true, false, nullptr, "%s.apis: %s\n", device, bootClassPath.c_str());
-    LogPrint(true, false, nullptr, "%s.uei.arguments: %s\n", device, UeiArguments);
-    LogPrint(true, false, nullptr, "\n");
+    LogPrint(LogChannel::Out, "%s.version.profile: %s\n", device, apis.profiles.c_str());
+    LogPrint(LogChannel::Out, "%s.apis.supported: %s\n", device, apis.optionals.c_str());
+    LogPrint(LogChannel::Out, "%s.bootclasspath: %s\n", device, bootClassPath.c_str());
+    LogPrint(LogChannel::Out, "%s.apis: %s\n", device, bootClassPath.c_str());
+    LogPrint(LogChannel::Out, "%s.uei.arguments: %s\n", device, UeiArguments);
+    LogPrint(LogChannel::Out, "\n");
 }

@@ -5,11 +5,11 @@
 #include "debuglink/udp_port.h"
 #include "module/discovery.h"
 #include "module/gsm0338.h"
-#include "session/log.h"
-#include "session/path_helpers.h"
-#include "session/private_profile.h"
+#include "core/log.h"
+#include "core/path_helpers.h"
+#include "core/private_profile.h"
 #include "session/program_texts.h"
-#include "session/records.h"
+#include "core/records.h"
 
 namespace {
 
@@ -22,14 +22,14 @@ bool ModuleFileName(const std::string& path, const char* extension, const char* 
                     std::string& moduleName) {
     const std::string fileName = FileNameOfPath(path);
     if (fileName.find(extension) == std::string::npos) {
-        LogPrint(false, true, nullptr, missingMessage, path.c_str());
+        LogPrint(LogChannel::Err, missingMessage, path.c_str());
         return false;
     }
     if (!EncodeGsm0338(fileName, moduleName)) {
-        LogPrint(false, true, nullptr, "%s", conversionMessage);
+        LogPrint(LogChannel::Err, "%s", conversionMessage);
         return false;
     }
-    LogPrint(false, false, nullptr, selectedMessage, moduleName.c_str());
+    LogPrint(LogChannel::Log, selectedMessage, moduleName.c_str());
     return true;
 }
 
@@ -57,10 +57,10 @@ bool LoadSessionSettings() {
 
     if (Settings.DebugServerAddress.find(':') != std::string::npos) {
         Settings.DebugServerAddress = ServerPortOfAddress(Settings.DebugServerAddress);
-        LogPrint(false, false, nullptr, "Server port is set without \"<computername>:\" to: %s\n",
+        LogPrint(LogChannel::Log, "Server port is set without \"<computername>:\" to: %s\n",
                  Settings.DebugServerAddress.c_str());
     } else {
-        LogPrint(false, false, nullptr, "Server port is: %s\n", Settings.DebugServerAddress.c_str());
+        LogPrint(LogChannel::Log, "Server port is: %s\n", Settings.DebugServerAddress.c_str());
     }
 
     if (!ModuleFileName(Application.JarPath, ".jar",
@@ -79,13 +79,12 @@ bool LoadSessionSettings() {
     // Read as a signed 32-bit number and compared unsigned, so a negative value is out of range.
     Settings.AgentDelayMs =
         static_cast<uint32_t>(ReadProfileInt(IniFilePath, IniSection, "DebugAgentDelay", 0));
-    LogPrint(false, false, nullptr, "Used Debug Agent delay timer with: \"%d ms\"\n",
+    LogPrint(LogChannel::Log, "Used Debug Agent delay timer with: \"%d ms\"\n",
              static_cast<int>(Settings.AgentDelayMs));
     if (Settings.AgentDelayMs > MaxAgentDelayMs) {
-        LogPrint(false, true, nullptr, "\nDebug Agent delay timer is out of range (%s)!", "0, 120000");
-        LogPrint(false, true, nullptr, "\nThe Debug Agent is started without any delay!");
-        LogPrint(false, true, nullptr,
-                 "\nPlease change Debug Agent delay timer value in file \"%s\".\n\n", IniFileName);
+        LogPrint(LogChannel::Err, "\nDebug Agent delay timer is out of range (%s)!", "0, 120000");
+        LogPrint(LogChannel::Err, "\nThe Debug Agent is started without any delay!");
+        LogPrint(LogChannel::Err, "\nPlease change Debug Agent delay timer value in file \"%s\".\n\n", IniFileName);
         Settings.AgentDelayMs = 0;
     }
     return true;

@@ -1,4 +1,5 @@
 #include "session/toolkit.h"
+#include "core/exit_codes.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,8 +8,8 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "session/cleanup.h"
-#include "session/log.h"
-#include "session/path_helpers.h"
+#include "core/log.h"
+#include "core/path_helpers.h"
 
 namespace {
 
@@ -53,19 +54,18 @@ std::string FindToolkitRoot(const std::string& programPath) {
             candidate.clear();
         }
         if (candidate.empty()) {
-            LogPrint(false, true, nullptr, "Warning: Failed to find PVX root directory!\n");
-            LogPrint(false, true, nullptr,
-                     "Please specify MIDP_HOME environment variable with the root of your PVX "
+            LogPrint(LogChannel::Err, "Warning: Failed to find PVX root directory!\n");
+            LogPrint(LogChannel::Err, "Please specify MIDP_HOME environment variable with the root of your PVX "
                      "folder.\n\n");
             candidate = FolderOfPath(std::string(".") + separator + "lib");
         }
         if (candidate.empty()) {
-            LogPrint(false, true, nullptr, "\nFailed to find PVX root directory!\n");
-            CleanUp(false, 628);
+            LogPrint(LogChannel::Err, "\nFailed to find PVX root directory!\n");
+            CleanUp(false, ExitCode::ToolkitRootNotFound);
         }
     }
     const std::string root = WithoutTrailingSeparators(candidate);
-    LogPrint(false, false, nullptr, "MIDP_HOME: %s\n", root.c_str());
+    LogPrint(LogChannel::Log, "MIDP_HOME: %s\n", root.c_str());
     return root;
 }
 
@@ -77,7 +77,7 @@ std::string FindExternalEmulator(const std::string& root) {
         if (Lower(name) == OwnProgramName || !platform::IsExecutableFile(path)) {
             continue;
         }
-        LogPrint(false, false, nullptr, "Found external emulator: %s\n", path.c_str());
+        LogPrint(LogChannel::Log, "Found external emulator: %s\n", path.c_str());
         return path;
     }
     return std::string();

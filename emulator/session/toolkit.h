@@ -5,7 +5,7 @@
 // The toolkit root without trailing separator: MIDP_HOME when set (even empty), else the
 // nearest folder above the program that holds a "lib" folder (the file-system root is never
 // taken: it always has one on Linux), else the current folder after two warnings. Ends the
-// session with code 628 when not even that is known.
+// session with ExitCode::ToolkitRootNotFound when not even that is known.
 std::string FindToolkitRoot(const std::string& programPath);
 
 // The program path to start the upward search from. A name without a separator was found

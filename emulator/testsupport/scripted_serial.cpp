@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "module/module_io.h"
-#include "session/records.h"
+#include "core/records.h"
 
 namespace testsupport {
 

@@ -11,7 +11,7 @@
 
 #include "debuglink/stdout_relay.h"
 #include "platform/udp_socket.h"
-#include "session/records.h"
+#include "core/records.h"
 
 int main(int argc, char** argv) {
     const int datagrams = argc > 1 ? std::atoi(argv[1]) : 20000;

@@ -13,7 +13,7 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/process_control.h"
-#include "session/records.h"
+#include "core/records.h"
 #include "support/modsim_runner.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <set>
 
 #include "debuglink/handover.h"
-#include "session/records.h"
+#include "core/records.h"
 #include "support/modsim_runner.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "debuglink/stdout_relay.h"
-#include "session/records.h"
+#include "core/records.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "session/records.h"
+#include "core/records.h"
 
 namespace fs = std::filesystem;
 

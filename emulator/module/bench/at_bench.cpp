@@ -9,8 +9,8 @@
 #include "module/at_channel.h"
 #include "module/module_port.h"
 #include "platform/process.h"
-#include "session/log.h"
-#include "session/records.h"
+#include "core/log.h"
+#include "core/records.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "platform/env.h"
-#include "session/records.h"
+#include "core/records.h"
 
 namespace fs = std::filesystem;
 

@@ -10,7 +10,7 @@
 #include "module/module_port.h"
 #include "platform/env.h"
 #include "platform/serial_pty.h"
-#include "session/records.h"
+#include "core/records.h"
 #include "support/modsim_runner.h"
 
 namespace {

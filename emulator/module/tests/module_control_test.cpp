@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "platform/env.h"
-#include "session/records.h"
+#include "core/records.h"
 #include "testsupport/scripted_serial.h"
 
 namespace {

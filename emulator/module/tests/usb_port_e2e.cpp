@@ -9,7 +9,7 @@
 
 #include "module/module_control.h"
 #include "platform/env.h"
-#include "session/records.h"
+#include "core/records.h"
 #include "support/modsim_runner.h"
 
 namespace fs = std::filesystem;

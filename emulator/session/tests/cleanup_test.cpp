@@ -9,8 +9,8 @@
 #include "platform/env.h"
 #include "platform/process.h"
 #include "session/cleanup_dun.h"
-#include "session/log.h"
-#include "session/records.h"
+#include "core/log.h"
+#include "core/records.h"
 
 namespace fs = std::filesystem;
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "session/command_line.h"
-#include "session/records.h"
+#include "core/records.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "debuglink/handover.h"
 #include "platform/env.h"
 #include "session/module_identity.h"
-#include "session/records.h"
+#include "core/records.h"
 
 namespace fs = std::filesystem;
 

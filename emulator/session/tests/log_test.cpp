@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "platform/env.h"
-#include "session/log.h"
+#include "core/log.h"
 
 namespace fs = std::filesystem;
 
@@ -59,9 +59,9 @@ protected:
 TEST_F(LogPrintTest, ChannelsReachTheirStreamsAndAlwaysTheLog) {
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();
-    LogPrint(false, false, nullptr, "log only %d\n", 1);
-    LogPrint(true, false, nullptr, "out %s\r\n", "two");
-    LogPrint(false, true, nullptr, "err %c\n", '3');
+    LogPrint(LogChannel::Log, "log only %d\n", 1);
+    LogPrint(LogChannel::Out, "out %s\r\n", "two");
+    LogPrint(LogChannel::Err, "err %c\n", '3');
     const std::string out = ::testing::internal::GetCapturedStdout();
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(out, "out two\n");
@@ -73,16 +73,16 @@ TEST_F(LogPrintTest, ChannelsReachTheirStreamsAndAlwaysTheLog) {
 TEST_F(LogPrintTest, ConsoleSwitchAndEmptyTexts) {
     ::testing::internal::CaptureStderr();
     ConsoleEnabled = false;
-    LogPrint(false, true, nullptr, "hidden error\n");
+    LogPrint(LogChannel::Err, "hidden error\n");
     ConsoleEnabled = true;
-    LogPrint(false, true, nullptr, "%s", "");
+    LogPrint(LogChannel::Err, "%s", "");
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(ReadAll(LogFile()), "hidden error\r\n");
 }
 
 TEST_F(LogPrintTest, ArgumentsAreNeverReadAsFormats) {
     ::testing::internal::CaptureStdout();
-    LogPrint(true, false, "  ", "%s", "50%d %s %n\n");
+    LogPrintPrefixed(LogChannel::Out, "  ", "%s", "50%d %s %n\n");
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "  50%d %s %n\n");
     EXPECT_EQ(ReadAll(LogFile()), "50%d %s %n\r\n");
 }
@@ -93,15 +93,15 @@ TEST_F(LogPrintTest, FirstMessageEmptiesAnOldLogAndLongTextsAreWhole) {
         old << "previous run\r\n";
     }
     const std::string big(100000, 'x');
-    LogPrint(false, false, nullptr, "%s\n", big.c_str());
-    LogPrint(false, false, nullptr, "after\n");
+    LogPrint(LogChannel::Log, "%s\n", big.c_str());
+    LogPrint(LogChannel::Log, "after\n");
     EXPECT_EQ(ReadAll(LogFile()), big + "\r\nafter\r\n");
 }
 
 TEST_F(LogPrintTest, WithoutLoggingNoFileIsMade) {
     LogEnabled = false;
     ::testing::internal::CaptureStdout();
-    LogPrint(true, false, nullptr, "console only\n");
+    LogPrint(LogChannel::Out, "console only\n");
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "console only\n");
     EXPECT_FALSE(fs::exists(LogFile()));
     EXPECT_EQ(CurrentLogFilePath(), "");
@@ -112,7 +112,7 @@ TEST_F(LogPrintTest, MessagesOfTwoThreadsStayWhole) {
     auto writer = [](char mark) {
         const std::string line(60, mark);
         for (int i = 0; i < Count; ++i) {
-            LogPrint(false, false, nullptr, "%s %d\n", line.c_str(), i);
+            LogPrint(LogChannel::Log, "%s %d\n", line.c_str(), i);
         }
     };
     std::thread first(writer, 'a');

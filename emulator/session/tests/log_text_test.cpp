@@ -1,7 +1,7 @@
 // How a message is shaped for the console and for the log file.
 #include <gtest/gtest.h>
 
-#include "session/log_text.h"
+#include "core/log_text.h"
 
 TEST(ConsoleText, LineEndsBecomeLineFeeds) {
     bool atLineStart = true;

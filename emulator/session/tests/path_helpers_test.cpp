@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "session/path_helpers.h"
+#include "core/path_helpers.h"
 
 namespace fs = std::filesystem;
 

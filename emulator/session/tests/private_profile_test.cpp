@@ -1,6 +1,6 @@
 // INI reading must behave like the Windows private-profile functions, because the toolkit's
 // configuration file and the phone book are written by tools that expect those rules.
-#include "session/private_profile.h"
+#include "core/private_profile.h"
 
 #include <gtest/gtest.h>
 

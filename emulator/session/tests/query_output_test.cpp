@@ -6,7 +6,7 @@
 
 #include "platform/env.h"
 #include "session/query_output.h"
-#include "session/records.h"
+#include "core/records.h"
 
 namespace fs = std::filesystem;
 

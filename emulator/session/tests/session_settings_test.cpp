@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "platform/env.h"
-#include "session/records.h"
+#include "core/records.h"
 #include "session/session_settings.h"
 
 namespace fs = std::filesystem;

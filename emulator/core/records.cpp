@@ -1,5 +1,5 @@
 // The one instance of each session record and of the module identity.
-#include "session/records.h"
+#include "core/records.h"
 
 ApplicationRecord Application;
 SessionSettings Settings;

@@ -1,7 +1,7 @@
 // INI reading with the private-profile rules described in private_profile.h. The file is read
 // whole on every call: configuration files are small and read a handful of times per session,
 // and reading afresh means an edit between two calls is always seen.
-#include "session/private_profile.h"
+#include "core/private_profile.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,7 +1,7 @@
 // The message function and the session log file. One lock serialises every call, so a console
 // text and its log line never interleave with those of another thread (the System.out reader
 // runs beside the main thread in a debug session).
-#include "session/log.h"
+#include "core/log.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -11,11 +11,8 @@
 
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "platform/process.h"
 #include "platform/standard_streams.h"
-#include "session/cleanup.h"
-#include "session/log_text.h"
-#include "session/program_texts.h"
+#include "core/log_text.h"
 
 bool LogEnabled = false;
 bool ConsoleEnabled = true;
@@ -91,65 +88,43 @@ void AppendToLogFile(const std::string& text) {
 
 } // namespace
 
-void LogPrint(bool toStdout, bool toStderr, const char* prefix, const char* format, ...) {
+namespace {
+
+void Print(LogChannel channel, const char* prefix, const char* format, va_list arguments) {
     std::lock_guard<std::mutex> lock(State().lock);
-    va_list arguments;
-    va_start(arguments, format);
     const std::string text = FormatMessage(format, arguments);
-    va_end(arguments);
     if (text.empty()) {
         return;
     }
     AppendToLogFile(text);
-    if ((!toStdout && !toStderr) || !ConsoleEnabled) {
+    if (channel == LogChannel::Log || !ConsoleEnabled) {
         return;
     }
     const std::string console = ConsoleText(text, prefix, State().atLineStart);
     // Written straight through, so nothing waits in a buffer, and a console that went away (an
     // IDE that closed its end of the pipe) only makes the write fail: the session still ends
     // through its clean-up instead of being killed mid-way.
-    if (toStdout) {
+    if (channel == LogChannel::Out) {
         platform::WriteStandardOutput(console.data(), console.size());
-    }
-    if (toStderr) {
+    } else {
         platform::WriteStandardError(console.data(), console.size());
     }
 }
 
-std::string ProcessCommandLine(int argc, char** argv) {
-    std::string line;
-    for (int i = 0; i < argc; ++i) {
-        if (i > 0) {
-            line += ' ';
-        }
-        line += platform::QuoteArgument(argv[i] != nullptr ? argv[i] : "");
-    }
-    return line;
+} // namespace
+
+void LogPrint(LogChannel channel, const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    Print(channel, nullptr, format, arguments);
+    va_end(arguments);
 }
 
-void WriteLogHeader(int argc, char** argv) {
-    if (argc < 2) {
-        PrintUsage(argc > 0 ? argv[0] : "");
-        CleanUp(false, 0);
-    }
-    for (int i = 1; i < argc; ++i) {
-        if (std::string(argv[i]) == "-emulog") {
-            LogEnabled = true;
-        }
-    }
-    const platform::LocalTime now = platform::CurrentLocalTime();
-    const std::string rule(50, '=');
-    LogPrint(false, false, nullptr, "\n");
-    LogPrint(false, false, nullptr, "%s\n", rule.c_str());
-    LogPrint(false, false, nullptr, "Start logfile at      : %02d.%02d.%04d  %02d:%02d.%02d\n",
-             now.day, now.month, now.year, now.hour, now.minute, now.second);
-    LogPrint(false, false, nullptr, "emulator build time   : %s  %s\n", __DATE__, __TIME__);
-    LogPrint(false, false, nullptr, "emulator version      : %s, %d bit\n", EmulatorVersion,
-             static_cast<int>(sizeof(void*) * 8));
-    LogPrint(false, false, nullptr, "%s\n", rule.c_str());
-    LogPrint(false, false, nullptr, "\"COMPANY_NAME\" : %s\n", CompanyName);
-    LogPrint(false, false, nullptr, "\"TOOL_KIT_NAME\": %s\n", ToolkitName);
-    LogPrint(false, false, nullptr, "Commandline:\n%s\n", ProcessCommandLine(argc, argv).c_str());
+void LogPrintPrefixed(LogChannel channel, const char* prefix, const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    Print(channel, prefix, format, arguments);
+    va_end(arguments);
 }
 
 std::string CurrentLogFilePath() {

@@ -1,4 +1,4 @@
-#include "session/log_text.h"
+#include "core/log_text.h"
 
 std::string ConsoleText(const std::string& text, const char* prefix, bool& atLineStart) {
     std::string lines;

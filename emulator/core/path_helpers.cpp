@@ -1,4 +1,4 @@
-#include "session/path_helpers.h"
+#include "core/path_helpers.h"
 
 #include <filesystem>
 
