@@ -1,6 +1,14 @@
 # Shared build rules for every modlink target.
 
-option(MODLINK_TESTS "Build the tests (off: only the programs and libraries that ship)" ON)
+# A fuzzing build (clang only) instruments our code for libFuzzer and builds the harnesses; it
+# leaves the tests, benchmarks and Java out by default to stay small.
+option(MODLINK_FUZZ "Build the fuzz harnesses with libFuzzer, AddressSanitizer and UBSan (clang)" OFF)
+if(MODLINK_FUZZ)
+  set(modlink_tests_default OFF)
+else()
+  set(modlink_tests_default ON)
+endif()
+option(MODLINK_TESTS "Build the tests (off: only the programs and libraries that ship)" ${modlink_tests_default})
 
 find_package(Threads REQUIRED)
 if(WIN32 AND CMAKE_CROSSCOMPILING)
@@ -26,7 +34,10 @@ else()
 endif()
 
 # -Wrestrict is off: g++ 12 reports false positives inside std::string concatenation at -O2.
-set(MODLINK_WARNINGS -Wall -Wextra -Wno-missing-field-initializers -Wno-restrict)
+set(MODLINK_WARNINGS -Wall -Wextra -Wno-missing-field-initializers)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  list(APPEND MODLINK_WARNINGS -Wno-restrict)
+endif()
 
 # Applies the project's warning policy and the chosen sanitizer to a target of our own code.
 # Warnings are errors through COMPILE_WARNING_AS_ERROR, so `cmake --compile-no-warning-as-error`
@@ -52,6 +63,45 @@ function(modlink_target_defaults target)
     target_compile_options(${target} PRIVATE -fsanitize=thread -fno-omit-frame-pointer)
     target_link_options(${target} ${link_scope} -fsanitize=thread)
   endif()
+  if(MODLINK_FUZZ)
+    # Coverage for libFuzzer without its main(); a harness links the fuzzer itself.
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link,address,undefined
+                           -fno-omit-frame-pointer -fno-sanitize-recover=all)
+    target_link_options(${target} ${link_scope} -fsanitize=address,undefined)
+  endif()
+endfunction()
+
+if(MODLINK_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "MODLINK_FUZZ needs clang (CC=clang-14 CXX=clang++-14)")
+  endif()
+  # Every harness is listed here with its corpus folder (name, a tab, the folder), one a line;
+  # scripts/fuzz.sh and scripts/fuzz-regression.sh read it.
+  set(MODLINK_FUZZ_LIST ${CMAKE_BINARY_DIR}/fuzzers.txt)
+  file(WRITE ${MODLINK_FUZZ_LIST} "")
+  add_custom_target(modlink_fuzzers)
+endif()
+
+# modlink_add_fuzzer(NAME name SOURCES ... [LIBS ...] CORPUS dir)
+# Builds the libFuzzer harness <name>_fuzz into build/bin and records its seed corpus. Does
+# nothing unless MODLINK_FUZZ is on.
+function(modlink_add_fuzzer)
+  cmake_parse_arguments(F "" "NAME;CORPUS" "SOURCES;LIBS" ${ARGN})
+  if(NOT MODLINK_FUZZ)
+    return()
+  endif()
+  if(NOT F_NAME OR NOT F_SOURCES OR NOT F_CORPUS)
+    message(FATAL_ERROR "modlink_add_fuzzer: NAME, SOURCES and CORPUS are required")
+  endif()
+  get_filename_component(corpus ${F_CORPUS} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+  set(target ${F_NAME}_fuzz)
+  add_executable(${target} ${F_SOURCES})
+  modlink_target_defaults(${target})
+  target_link_libraries(${target} PRIVATE ${F_LIBS})
+  target_link_options(${target} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_compile_definitions(${target} PRIVATE MODLINK_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  add_dependencies(modlink_fuzzers ${target})
+  file(APPEND ${MODLINK_FUZZ_LIST} "${target}\t${corpus}\n")
 endfunction()
 
 # modlink_add_gtest(NAME name LABEL unit|integration|e2e SOURCES ... LIBS ... [TIMEOUT s])
@@ -84,6 +134,9 @@ endfunction()
 # Files under FOLDER/support/ are linked into each of them.
 function(modlink_add_test_folder)
   cmake_parse_arguments(T "" "PREFIX;FOLDER;TIMEOUT" "LIBS" ${ARGN})
+  if(NOT MODLINK_TESTS)
+    return()
+  endif()
   file(GLOB support CONFIGURE_DEPENDS ${T_FOLDER}/support/*.cpp)
   foreach(kind unit integration e2e)
     if(kind STREQUAL "unit")
