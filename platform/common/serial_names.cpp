@@ -43,6 +43,17 @@ bool ParseNetworkPortName(const std::string& name, std::string* host, uint16_t* 
     return true;
 }
 
+bool Win32DevicePath(const std::string& name, std::string* path) {
+    constexpr char kDevicePrefix[] = "\\\\.\\";
+    constexpr std::size_t kMaxPath = 259;
+    std::string full = name.rfind(kDevicePrefix, 0) == 0 ? name : kDevicePrefix + name;
+    if (name.empty() || full.size() == sizeof(kDevicePrefix) - 1 || full.size() > kMaxPath) {
+        return false;
+    }
+    *path = full;
+    return true;
+}
+
 bool IsSupportedBaudRate(uint32_t baudRate) {
     return std::find(kSupportedRates.begin(), kSupportedRates.end(), baudRate) != kSupportedRates.end();
 }

@@ -6,7 +6,6 @@
 // never acknowledges DTR, some never answer polls), so only the baud-rate acknowledgement is
 // required; everything else is waited for briefly and then taken as done.
 #include <chrono>
-#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -52,7 +51,7 @@ public:
             return false;
         }
         if (!WaitFor([this] { return comPortAccepted_; }, kNegotiationTimeoutMs)) {
-            return Fail(closed_ ? ECONNRESET : EPROTO);
+            return Fail(closed_ ? serial_error::ConnectionReset() : serial_error::ProtocolError());
         }
         // Report every modem line and its changes; line-state reports are not needed.
         SendRaw(ComPortCommand(kSetModemStateMask, std::string(1, static_cast<char>(0xFF))) +
@@ -79,7 +78,7 @@ public:
 
     bool SetSettings(const SerialSettings& settings) override {
         if (!IsSupportedBaudRate(settings.baudRate) || settings.dataBits < 5 || settings.dataBits > 8) {
-            return Fail(EINVAL);
+            return Fail(serial_error::InvalidArgument());
         }
         uint8_t parity = static_cast<uint8_t>(static_cast<int>(settings.parity) + 1);
         uint8_t stop = settings.stopBits == SerialStopBits::One ? 1 : settings.stopBits == SerialStopBits::Two ? 2 : 3;
@@ -105,13 +104,13 @@ public:
         }
         // The acknowledged rate is the one in effect; another value means the rate was refused.
         if (!WaitFor([this] { return baudAck_ != 0; }, kSettingAckTimeoutMs)) {
-            return Fail(closed_ ? ECONNRESET : ETIMEDOUT);
+            return Fail(closed_ ? serial_error::ConnectionReset() : serial_error::TimedOut());
         }
         uint32_t inEffect = baudAck_;
         settings_ = settings;
         settings_.baudRate = inEffect;
         if (inEffect != settings.baudRate) {
-            return Fail(EINVAL);
+            return Fail(serial_error::InvalidArgument());
         }
         return Succeed();
     }
@@ -132,7 +131,7 @@ public:
         }
         if (received_.empty()) {
             if (closed_) {
-                Fail(ECONNRESET);
+                Fail(serial_error::ConnectionReset());
                 return -1;
             }
             Succeed();
@@ -147,7 +146,7 @@ public:
 
     long Write(const void* data, std::size_t size) override {
         if (closed_) {
-            Fail(ECONNRESET);
+            Fail(serial_error::ConnectionReset());
             return -1;
         }
         std::string escaped = EscapeData(data, size);
@@ -182,7 +181,7 @@ public:
             WaitFor([this] { return purgeAcked_; }, kPurgeAckTimeoutMs);
             received_.erase(0, purgeAcked_ ? receivedAtPurgeAck_ : received_.size());
         }
-        return closed_ ? Fail(ECONNRESET) : Succeed();
+        return closed_ ? Fail(serial_error::ConnectionReset()) : Succeed();
     }
 
     bool ClearErrors() override { return Pump(0) ? Succeed() : false; }
@@ -214,17 +213,17 @@ private:
         }
         // Some servers never acknowledge line changes; after a short wait it counts as sent.
         WaitFor([this, value] { return controlAck_ == value; }, kControlAckTimeoutMs);
-        return closed_ ? Fail(ECONNRESET) : Succeed();
+        return closed_ ? Fail(serial_error::ConnectionReset()) : Succeed();
     }
 
     bool SendRaw(const std::string& bytes) {
         if (closed_) {
-            return Fail(ECONNRESET);
+            return Fail(serial_error::ConnectionReset());
         }
         long sent = stream_->Send(bytes.data(), bytes.size(), kSendTimeoutMs);
         if (sent < 0 || static_cast<std::size_t>(sent) != bytes.size()) {
             closed_ = sent < 0;
-            return Fail(sent < 0 ? stream_->LastError() : ETIMEDOUT);
+            return Fail(sent < 0 ? stream_->LastError() : serial_error::TimedOut());
         }
         return true;
     }
@@ -233,7 +232,7 @@ private:
     // stream is closed and nothing buffered is left to deliver.
     bool Pump(uint32_t timeoutMs) {
         if (closed_) {
-            return received_.empty() ? Fail(ECONNRESET) : true;
+            return received_.empty() ? Fail(serial_error::ConnectionReset()) : true;
         }
         char buffer[4096];
         uint32_t wait = timeoutMs;
@@ -241,7 +240,7 @@ private:
             long got = stream_->Receive(buffer, sizeof(buffer), wait);
             if (got < 0) {
                 closed_ = true;
-                return received_.empty() ? Fail(ECONNRESET) : true;
+                return received_.empty() ? Fail(serial_error::ConnectionReset()) : true;
             }
             if (got == 0) {
                 return true;
@@ -399,7 +398,7 @@ std::unique_ptr<SerialDevice> OpenNetworkSerialDevice(const std::string& name, i
     std::string host;
     uint16_t port = 0;
     if (!ParseNetworkPortName(name, &host, &port)) {
-        *error = EINVAL;
+        *error = serial_error::InvalidArgument();
         return nullptr;
     }
     std::unique_ptr<TcpStream> stream = TcpStream::Connect(host, port, kConnectTimeoutMs, error);

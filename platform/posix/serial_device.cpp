@@ -224,6 +224,14 @@ private:
 
 } // namespace
 
+namespace serial_error {
+int InvalidArgument() { return EINVAL; }
+int NotSupported() { return ENOTTY; }
+int ConnectionReset() { return ECONNRESET; }
+int TimedOut() { return ETIMEDOUT; }
+int ProtocolError() { return EPROTO; }
+} // namespace serial_error
+
 std::unique_ptr<SerialDevice> SerialDevice::Open(const std::string& name, int* error) {
     if (IsNetworkPortName(name)) {
         return OpenNetworkSerialDevice(name, error);

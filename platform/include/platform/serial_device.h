@@ -9,7 +9,8 @@
 //     pty has no modem lines;
 //   - "rfc2217://HOST:PORT": a network serial port (Telnet Com Port Control). Settings, DTR/RTS,
 //     purge and CTS travel over TCP.
-// Names are used exactly as given: never shortened, never case-folded.
+// Names are used exactly as given: never shortened, never case-folded. On Windows a native name
+// such as "COM5" is opened as the device "\\.\COM5"; Linux ptys have no Windows counterpart.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -67,6 +68,11 @@ bool IsNetworkPortName(const std::string& name);
 // (no host, a port that is not a number in 1..65535, anything after the port).
 bool ParseNetworkPortName(const std::string& name, std::string* host, uint16_t* port);
 
+// The Windows device path of a native port name: "\\.\" + name, so "COM5" and "COM12" both open
+// (the bare name reaches only COM1 to COM9). A name that already is a device path ("\\.\COM5")
+// is kept. False for an empty name or a path longer than the 259 characters Win32 accepts.
+bool Win32DevicePath(const std::string& name, std::string* path);
+
 // The baud rates every backend accepts (9600 ... 921600 and the usual lower ones). A rate outside
 // this list is refused by Configure with an "invalid argument" error.
 bool IsSupportedBaudRate(uint32_t baudRate);
@@ -74,9 +80,11 @@ bool IsSupportedBaudRate(uint32_t baudRate);
 class SerialDevice {
 public:
     // Opens a port for exclusive use (no other process can open it while this object lives).
-    // Returns null on failure and sets *error to the OS error code (errno on POSIX: ENOENT for a
-    // missing device, EBUSY for a port in use, ECONNREFUSED for a network port nobody serves,
-    // EINVAL for a malformed rfc2217 name). Opening does not change any setting.
+    // Returns null on failure and sets *error to the OS error code: errno on POSIX, the
+    // GetLastError / WSAGetLastError value on Windows. A missing device gives ENOENT on POSIX and
+    // ERROR_FILE_NOT_FOUND (2) on Windows, a port in use EBUSY / ERROR_ACCESS_DENIED (5), a
+    // network port nobody serves ECONNREFUSED / WSAECONNREFUSED (10061), a malformed rfc2217
+    // name EINVAL / ERROR_INVALID_PARAMETER (87). Opening does not change any setting.
     static std::unique_ptr<SerialDevice> Open(const std::string& name, int* error);
 
     virtual ~SerialDevice() = default;
@@ -102,7 +110,8 @@ public:
     // Clears the line's error state and any break condition.
     virtual bool ClearErrors() = 0;
 
-    // Modem lines. On a pty these report failure with ENOTTY.
+    // Modem lines. On a pty these report failure with ENOTTY (Windows drivers without modem
+    // lines report ERROR_NOT_SUPPORTED, 50).
     virtual bool GetModemStatus(SerialModemStatus* status) = 0;
     virtual bool SetDtr(bool on) = 0;
     virtual bool SetRts(bool on) = 0;
@@ -110,6 +119,16 @@ public:
     // The OS error code of the last failing call (0 after a success).
     virtual int LastError() const = 0;
 };
+
+// The codes the backends report for failures that no single OS call names, in the OS's own
+// numbering so that they read like every other code in a message.
+namespace serial_error {
+int InvalidArgument();   // EINVAL; ERROR_INVALID_PARAMETER on Windows
+int NotSupported();      // ENOTTY; ERROR_NOT_SUPPORTED
+int ConnectionReset();   // ECONNRESET; WSAECONNRESET
+int TimedOut();          // ETIMEDOUT; WSAETIMEDOUT
+int ProtocolError();     // EPROTO (the server never accepted the com-port option); ERROR_BAD_NET_RESP
+} // namespace serial_error
 
 // Opens devices by name. Code that opens ports takes an opener, so tests can hand it scripted
 // devices; DefaultSerialOpener() opens real ones with SerialDevice::Open.
