@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -43,10 +43,16 @@ private:
 std::unique_ptr<PresenceMarker> PresenceMarker::Create(const std::string& name, PresenceMarkerError* error) {
     pid_t pid = getpid();
     std::string path = MarkerFolder() + name + "." + std::to_string(pid);
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << pid << '\n';
-    file.close();
-    if (!file) {
+    // The marker folder may be the shared temporary folder: a link planted under the marker's
+    // name must not make us truncate and write whatever it points to.
+    const std::string contents = std::to_string(pid) + "\n";
+    bool written = false;
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+        written = write(fd, contents.data(), contents.size()) == static_cast<ssize_t>(contents.size());
+        written = close(fd) == 0 && written;
+    }
+    if (!written) {
         std::error_code ec;
         if (std::filesystem::is_regular_file(path, ec)) {
             std::filesystem::remove(path, ec);
