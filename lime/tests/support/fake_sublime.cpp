@@ -54,8 +54,12 @@ bool FakeSublime::Next(Request* request) {
 }
 
 void FakeSublime::Reply(int32_t threadId, const std::vector<uint8_t>& payload) {
+    RawReply(threadId, static_cast<int32_t>(payload.size()), payload);
+}
+
+void FakeSublime::RawReply(int32_t threadId, int32_t length, const std::vector<uint8_t>& payload) {
     ret_->writeInt(ret_, threadId);
-    ret_->writeInt(ret_, static_cast<int32_t>(payload.size()));
+    ret_->writeInt(ret_, length);
     ret_->writeFully(ret_, payload.data(), static_cast<int>(payload.size()));
     ret_->flush(ret_);
 }

@@ -37,6 +37,8 @@ public:
     // The next request record; false when the call buffer is closed.
     bool Next(Request* request);
     void Reply(int32_t threadId, const std::vector<uint8_t>& payload);
+    // A reply record whose length word says length, whatever the payload holds.
+    void RawReply(int32_t threadId, int32_t length, const std::vector<uint8_t>& payload);
     // Answers the next request, which must be a lookup, with these types.
     void AnswerLookup(int32_t functionId, const std::vector<int32_t>& argTypes, int32_t returnType);
 

@@ -63,6 +63,9 @@ void ListenerRoutine(void* /*argument*/) {
         }
         // The woken thread reads the rest of its reply, then hands the buffer back.
         client.callRetval->Wait();
+        if (client.replyAbandoned.load()) {
+            break;
+        }
     }
     Threads().AbandonWaiters();
 }
@@ -97,22 +100,9 @@ void TraceText(const char* text) {
 }
 
 void Reserve(GrowBuffer& buffer, int64_t needed) {
-    if (needed < 1) {
-        needed = 1;
+    if (!GrowTo(buffer, needed, Client().trace.load() != 0)) {
+        Fatal("SUBLIME out of memory: cannot allocate %li bytes", static_cast<long>(needed < 1 ? 1 : needed));
     }
-    if (needed <= buffer.size) {
-        return;
-    }
-    void* grown = needed <= INT32_MAX ? std::realloc(buffer.data, static_cast<size_t>(needed)) : nullptr;
-    if (grown == nullptr) {
-        Fatal("SUBLIME out of memory: cannot allocate %li bytes", static_cast<long>(needed));
-    }
-    if (Client().trace.load() != 0) {
-        std::printf("SUBLIME: Expanded buffer from %i bytes to %i bytes\n", buffer.size, static_cast<int>(needed));
-        std::fflush(stdout);
-    }
-    buffer.data = static_cast<uint8_t*>(grown);
-    buffer.size = static_cast<int32_t>(needed);
 }
 
 void SendRequest(ThreadSlot* slot, const RequestPart* parts, int partCount) {
@@ -138,54 +128,47 @@ void SendRequest(ThreadSlot* slot, const RequestPart* parts, int partCount) {
     call->flush(call);
 }
 
-void AwaitReply(ThreadSlot* slot) {
+ReplyReader AwaitReply(ThreadSlot* slot) {
     slot->event->Wait();
     if (Threads().State(slot) == ReplyState::Abandoned) {
         Threads().EndWait(slot);
         Fatal("SUBLIME: The connection closed while thread %i was waiting for a reply\n", slot->threadId);
     }
-    ReadReplyInt();
+    SharedBuffer* ret = Client().ret.load();
+    int32_t length = 0;
+    if (ret->readIntLime(ret, &length) != 0) {
+        FailReply(slot, "SUBLIME: The reply ended before its length\n");
+    }
+    if (length < 0) {
+        FailReply(slot, "SUBLIME: Invalid reply length " + std::to_string(length) + "\n");
+    }
+    return ReplyReader(ret, length);
+}
+
+void EndReply(ThreadSlot* slot, ReplyReader& reply, const char* name) {
+    const int32_t unused = reply.Remaining();
+    if (reply.SkipRest() < 0) {
+        FailReply(slot, "SUBLIME: The reply ended before its " + std::to_string(reply.Length()) +
+                            " bytes had arrived\n");
+    }
+    if (unused > 0) {
+        std::fprintf(stderr, "SUBLIME: Discarding %i bytes after the result of %s\n", unused, name);
+        std::fflush(stderr);
+    }
+}
+
+void FailReply(ThreadSlot* slot, const std::string& message) {
+    Connection& client = Client();
+    client.replyAbandoned = true;
+    Threads().EndWait(slot);
+    client.callRetval->Set();
+    Fatal("%s", message.c_str());
 }
 
 void FinishReply(ThreadSlot* slot) {
     Threads().EndWait(slot);
     Client().callRetval->Set();
     std::this_thread::yield();
-}
-
-int32_t ReadReplyInt() {
-    SharedBuffer* ret = Client().ret.load();
-    int32_t value = 0;
-    ret->readIntLime(ret, &value);
-    return value;
-}
-
-int64_t ReadReplyLong() {
-    SharedBuffer* ret = Client().ret.load();
-    int64_t value = 0;
-    ret->readLong(ret, &value);
-    return value;
-}
-
-void* ReadArrayResult(ThreadSlot* slot, int32_t code, int32_t* count) {
-    int32_t n = ReadReplyInt();
-    *count = 0;
-    if (n == -1) {
-        return nullptr;
-    }
-    if (n < -1) {
-        Fatal("SUBLIME: Invalid array length %i in a reply\n", n);
-    }
-    const int size = ElementSize(code);
-    if (size == 0 && n > 0) {
-        Fatal("SUBLIME type %i not supported\n", code);
-    }
-    Reserve(slot->message, static_cast<int64_t>(n) * size);
-    SharedBuffer* ret = Client().ret.load();
-    ret->readFully(ret, slot->message.data, n * size);
-    DecodeElementsInPlace(code, slot->message.data, n);
-    *count = n;
-    return slot->message.data;
 }
 
 } // namespace lime
@@ -230,6 +213,7 @@ extern "C" void StartLime(void) {
         Fatal("SUBLIME: Could not create call retval event\n");
     }
     lime::Threads().Reopen();
+    client.replyAbandoned = false;
     client.listener = NewLimeThread(lime::ListenerRoutine, nullptr);
     if (client.listener == nullptr || client.listener->start(client.listener) != 0) {
         Fatal("SUBLIME: Could not create listener thread\n");

@@ -5,8 +5,10 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 #include "autoevent.h"
+#include "limereply.h"
 #include "limethread.h"
 #include "sublimeio.h"
 #include "threadmap.h"
@@ -20,6 +22,9 @@ struct Connection {
     // is still sending when another ends the connection never touches a freed mutex.
     std::mutex* callMutex = nullptr;
     AutoResetEvent* callRetval = nullptr;
+    // Set by a thread that fails while it holds the return buffer: the listener then ends
+    // instead of reading on from the middle of a reply.
+    std::atomic<bool> replyAbandoned{false};
     LimeThread* listener = nullptr;
     std::atomic<int> trace{0}; // LIME_TRACE
     std::atomic<int> synch{0}; // LIME_SYNCH
@@ -54,21 +59,21 @@ struct RequestPart {
 // flushes. Any failure unlocks and is fatal with that part's message.
 void SendRequest(ThreadSlot* slot, const RequestPart* parts, int partCount);
 
-// Waits until the listener hands this thread its reply and reads the reply length, which only
-// keeps the stream in step. Fatal when the connection ended instead.
-void AwaitReply(ThreadSlot* slot);
+// Waits until the listener hands this thread its reply and reads the reply length. The reader
+// it returns keeps every further read inside that reply. Fatal when the connection ended
+// instead, or when the length cannot be read or is negative.
+ReplyReader AwaitReply(ThreadSlot* slot);
+
+// Reads whatever of the reply the decoder did not use (saying so on standard error), so that
+// the return buffer stays in step; fatal when the buffer ends first. name: the function's.
+void EndReply(ThreadSlot* slot, ReplyReader& reply, const char* name);
+
+// The fatal end of a thread that holds the return buffer (between AwaitReply and
+// FinishReply): the listener is released and ends, then the message is printed as by Fatal.
+[[noreturn]] void FailReply(ThreadSlot* slot, const std::string& message);
 
 // The woken thread has read its whole reply: gives the return buffer back to the listener.
 void FinishReply(ThreadSlot* slot);
-
-// Reads a 32-bit or 64-bit word of the reply (errors leave the value 0: the stream is then
-// closed and the next wait reports it).
-int32_t ReadReplyInt();
-int64_t ReadReplyLong();
-
-// Reads an array result of the element type of code into the thread's message buffer and
-// converts it to native values. Returns null (count 0) for a null array.
-void* ReadArrayResult(ThreadSlot* slot, int32_t code, int32_t* count);
 
 // Writes trace text to standard output and flushes it.
 void TraceText(const char* text);

@@ -9,8 +9,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "bytes.h"
+#include "limecall.h"
 #include "limeclient.h"
 #include "limelookup.h"
 #include "limetypes.h"
@@ -239,6 +241,40 @@ char* CopyJavaString(JNIEnv* env, jstring text) {
     return copy;
 }
 
+// Copies array arguments out of the Java arrays, pinned only while their elements are copied.
+class JavaArrays final : public ArrayEncoder {
+public:
+    JavaArrays(JNIEnv* env, jobjectArray args, const int32_t* argTypes) : env_(env), args_(args), argTypes_(argTypes) {}
+
+    void EncodeArray(int32_t k, const ArgumentView& view, uint8_t* out) override {
+        auto array = static_cast<jarray>(env_->GetObjectArrayElement(args_, k));
+        // The room in the message buffer was measured from the length seen before; another
+        // Java thread may have put a different array into args since.
+        if (array == nullptr || env_->GetArrayLength(array) != view.count) {
+            Fatal("SUBLIME: Argument %i changed while the call was being sent\n", k + 1);
+        }
+        void* elements = env_->GetPrimitiveArrayCritical(array, nullptr);
+        if (elements == nullptr) {
+            Fatal("SUBLIME: Could not access the elements of argument %i\n", k + 1);
+        }
+        EncodeJavaArray(argTypes_[k], elements, view.count, out);
+        env_->ReleasePrimitiveArrayCritical(array, elements, JNI_ABORT);
+        env_->DeleteLocalRef(array);
+    }
+
+private:
+    JNIEnv* env_;
+    jobjectArray args_;
+    const int32_t* argTypes_;
+};
+
+// The argument views of the calling thread's JNI calls; they grow and are kept, like the
+// thread's other working buffers.
+std::vector<ArgumentView>& JavaArgumentViews() {
+    thread_local std::vector<ArgumentView> views;
+    return views;
+}
+
 void ThrowIllegalArgument(JNIEnv* env, const std::string& message) {
     jclass cls = env->FindClass("java/lang/IllegalArgumentException");
     if (cls != nullptr) {
@@ -290,8 +326,11 @@ extern "C" JNIEXPORT jobject JNICALL Java_com_zeph_plex_lime_LimeFunction_invoke
     ThreadSlot* slot = CallingThreadSlot(threadId, "SUBLIME: could not acquire event for \n");
     const int64_t started = data->trace ? WallClockMs() : 0;
 
-    // Sizes first; also refuse arguments of the wrong Java type before anything is sent.
-    int64_t length = 8;
+    // Refuse arguments of the wrong Java type before anything is sent, and take the others
+    // into views: scalars unboxed, arrays by their length (their elements are copied out of
+    // the pinned Java array as the request is built).
+    std::vector<ArgumentView>& views = JavaArgumentViews();
+    views.assign(static_cast<size_t>(data->argCount), ArgumentView{});
     for (int32_t k = 0; k < data->argCount; ++k) {
         const int32_t code = data->argTypes[k];
         jobject argument = env->GetObjectArrayElement(args, k);
@@ -317,105 +356,36 @@ extern "C" JNIEXPORT jobject JNICALL Java_com_zeph_plex_lime_LimeFunction_invoke
                                           (isArray ? std::string(TypeName(code)) + "[]" : std::string(expected)));
             return nullptr;
         }
+        ArgumentView& view = views[static_cast<size_t>(k)];
         if (isArray) {
-            const jsize n = argument != nullptr ? env->GetArrayLength(static_cast<jarray>(argument)) : 0;
-            length += 4 + static_cast<int64_t>(ElementSize(code)) * n;
+            view.count = argument != nullptr ? env->GetArrayLength(static_cast<jarray>(argument)) : -1;
         } else {
-            length += ScalarWireSize(code);
+            view.value = Unbox(env, code, argument);
         }
         if (argument != nullptr) {
             env->DeleteLocalRef(argument);
         }
     }
-    if (length > INT32_MAX) {
-        Fatal("SUBLIME out of memory: cannot allocate %li bytes", static_cast<long>(length));
-    }
-    Reserve(slot->message, length);
+
+    JavaArrays arrays(env, args, data->argTypes);
+    const CallResult decoded = CallLimeFunction(data, threadId, slot, views.data(), arrays);
 
     const bool tracing = data->trace != 0;
-    std::string trace;
-    if (tracing) {
-        TraceCallStart(data);
-    }
-    uint8_t* out = slot->message.data;
-    StoreInt32(out, LIME_CALL);
-    StoreInt32(out + 4, data->functionId);
-    out += 8;
-    for (int32_t k = 0; k < data->argCount; ++k) {
-        const int32_t code = data->argTypes[k];
-        jobject argument = env->GetObjectArrayElement(args, k);
-        std::string shown;
-        if (IsArrayType(code)) {
-            if (argument == nullptr) {
-                StoreInt32(out, -1);
-                out += 4;
-                shown = "null";
-            } else {
-                auto array = static_cast<jarray>(argument);
-                const jsize n = env->GetArrayLength(array);
-                void* elements = env->GetPrimitiveArrayCritical(array, nullptr);
-                StoreInt32(out, n);
-                if (elements != nullptr) {
-                    EncodeJavaArray(code, elements, n, out + 4);
-                    env->ReleasePrimitiveArrayCritical(array, elements, JNI_ABORT);
-                }
-                if (tracing) {
-                    const uint8_t* wire = out + 4;
-                    shown = FormatArray(code, true, n, [&](int32_t i) { return WireElement(code, wire, i); });
-                }
-                out += 4 + static_cast<int64_t>(ElementSize(code)) * n;
-            }
-        } else {
-            Scalar value = Unbox(env, code, argument);
-            out += EncodeScalar(code, value, out);
-            if (tracing) {
-                shown = FormatScalar(code, value);
-            }
-        }
-        if (argument != nullptr) {
-            env->DeleteLocalRef(argument);
-        }
-        if (tracing) {
-            trace += (k > 0 ? ", " : "") + shown;
-        }
-    }
-    if (tracing) {
-        trace += ")\n";
-        TraceText(trace.c_str());
-    }
-
-    const RequestPart parts[] = {
-        {threadId, nullptr, 0, "SUBLIME: Failed to write call threadID\n"},
-        {static_cast<int32_t>(length), nullptr, 0, "SUBLIME: Failed to write command length\n"},
-        {0, slot->message.data, static_cast<int32_t>(length), "SUBLIME: Failed to write call data\n"},
-    };
-    SendRequest(slot, parts, 3);
-    AwaitReply(slot);
-
     const int32_t type = data->returnType;
     jobject result = nullptr;
     std::string shown = "void";
     if (IsArrayType(type)) {
-        int32_t count = 0;
-        void* elements = ReadArrayResult(slot, type, &count);
-        if (elements != nullptr) {
-            result = MakeJavaArray(env, type, elements, count);
+        if (decoded.elements != nullptr) {
+            result = MakeJavaArray(env, type, decoded.elements, decoded.count);
         }
         if (tracing) {
-            shown = FormatArray(type, elements != nullptr, count,
-                                [&](int32_t i) { return NativeElement(type, elements, i); });
+            shown = FormatArray(type, decoded.elements != nullptr, decoded.count,
+                                [&](int32_t i) { return NativeElement(type, decoded.elements, i); });
         }
     } else if (type != kVoid) {
-        Scalar value;
-        if (type == kLong) {
-            value.i = ReadReplyLong();
-        } else if (type == kFloat || type == kDouble) {
-            value.d = BitsDouble(ReadReplyLong());
-            if (type == kFloat) {
-                value.d = static_cast<float>(value.d);
-            }
-        } else {
-            value.i = ReadReplyInt();
+        Scalar value = decoded.value;
+        if (type == kFloat) {
+            value.d = static_cast<float>(value.d);
         }
         if (IsScalarType(type)) {
             result = BoxScalar(env, type, value);

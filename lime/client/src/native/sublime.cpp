@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "bytes.h"
+#include "limecall.h"
 #include "limeclient.h"
 #include "limelookup.h"
 #include "limetypes.h"
@@ -20,28 +21,16 @@
 namespace lime {
 namespace {
 
-// One gathered variable argument: an array's pointer and count, or a scalar.
-struct GatheredArgument {
-    const void* elements;
-    int32_t count;
-    Scalar value;
-};
+// Native arrays already have the wire's element sizes; only the byte order changes.
+class NativeArrays final : public ArrayEncoder {
+public:
+    explicit NativeArrays(const int32_t* argTypes) : argTypes_(argTypes) {}
+    void EncodeArray(int32_t k, const ArgumentView& view, uint8_t* out) override {
+        EncodeElements(argTypes_[k], view.elements, view.count, out);
+    }
 
-// Byte arrays need no conversion for the wire. Large ones go from the caller's memory straight
-// into the call buffer instead of through the message buffer, which saves a copy of the bulk.
-constexpr int32_t kDirectMinimum = 4096;
-constexpr int kMaxDirect = 8;
-
-bool SentDirectly(int32_t code, const GatheredArgument& argument, int directSoFar) {
-    return IsArrayType(code) && ElementSize(code) == 1 && argument.elements != nullptr &&
-           argument.count >= kDirectMinimum && directSoFar < kMaxDirect;
-}
-
-// Where a directly sent array belongs in the payload: after `offset` bytes of the message buffer.
-struct DirectPiece {
-    int64_t offset;
-    const void* bytes;
-    int32_t count;
+private:
+    const int32_t* argTypes_;
 };
 
 void SetTrace(LimeFunction* function, int trace) {
@@ -49,12 +38,43 @@ void SetTrace(LimeFunction* function, int trace) {
     function->data->trace = trace;
 }
 
+// Takes the function's arguments from the variable argument list into views in the thread's
+// argument buffer: an array as its pointer and count (a null pointer is a null array), a
+// scalar as its value.
+const ArgumentView* GatherArguments(const LimeFunctionData* data, ThreadSlot* slot, va_list arguments) {
+    Reserve(slot->arguments, static_cast<int64_t>(sizeof(ArgumentView)) * data->argCount);
+    auto* views = reinterpret_cast<ArgumentView*>(slot->arguments.data);
+    for (int32_t k = 0; k < data->argCount; ++k) {
+        const int32_t code = data->argTypes[k];
+        ArgumentView& view = views[k];
+        view = ArgumentView{};
+        if (!IsPassableType(code)) {
+            Fatal("Data type %i not supported by SUBLIME\n", code);
+        }
+        if (IsArrayType(code)) {
+            view.elements = va_arg(arguments, const void*);
+            view.count = va_arg(arguments, int);
+            if (view.elements == nullptr) {
+                view.count = -1;
+            } else if (view.count < 0) {
+                Fatal("SUBLIME: Negative length %i of array argument %i\n", view.count, k + 1);
+            }
+        } else if (code == kLong) {
+            view.value.i = va_arg(arguments, int64_t);
+        } else if (code == kFloat || code == kDouble) {
+            view.value.d = va_arg(arguments, double);
+        } else {
+            view.value.i = va_arg(arguments, int);
+        }
+    }
+    return views;
+}
+
 void Call(LimeFunction* function, void* result, ...) {
     const int32_t threadId = platform::CurrentThreadId();
     SUBLIME_REQUIRE(function != nullptr && function->data != nullptr);
     const LimeFunctionData* data = function->data;
-    Connection& client = Client();
-    if (client.trace.load() != 0) {
+    if (Client().trace.load() != 0) {
         std::printf("lime_call: %s (threadID:%d)\n", data->name, threadId);
         std::fflush(stdout);
     }
@@ -64,162 +84,42 @@ void Call(LimeFunction* function, void* result, ...) {
     va_list arguments;
     va_start(arguments, result);
     int* lengthOut = IsArrayType(data->returnType) ? va_arg(arguments, int*) : nullptr;
-    Reserve(slot->arguments, static_cast<int64_t>(sizeof(GatheredArgument)) * data->argCount);
-    auto* gathered = reinterpret_cast<GatheredArgument*>(slot->arguments.data);
-    int64_t length = 8;
-    int64_t directBytes = 0;
-    int directCount = 0;
-    for (int32_t k = 0; k < data->argCount; ++k) {
-        const int32_t code = data->argTypes[k];
-        GatheredArgument& argument = gathered[k];
-        argument = GatheredArgument{nullptr, 0, Scalar{}};
-        if (IsArrayType(code) && ElementSize(code) > 0) {
-            argument.elements = va_arg(arguments, const void*);
-            argument.count = va_arg(arguments, int);
-            if (argument.elements == nullptr) {
-                argument.count = 0;
-            } else if (argument.count < 0) {
-                va_end(arguments);
-                Fatal("SUBLIME: Negative length %i of array argument %i\n", argument.count, k + 1);
-            }
-            length += 4 + static_cast<int64_t>(argument.count) * ElementSize(code);
-            if (SentDirectly(code, argument, directCount)) {
-                directBytes += argument.count;
-                ++directCount;
-            }
-        } else if (code == kLong) {
-            argument.value.i = va_arg(arguments, int64_t);
-            length += 8;
-        } else if (code == kFloat || code == kDouble) {
-            argument.value.d = va_arg(arguments, double);
-            length += 8;
-        } else if (IsScalarType(code)) {
-            argument.value.i = va_arg(arguments, int);
-            length += 4;
-        } else {
-            va_end(arguments);
-            Fatal("Data type %i not supported by SUBLIME\n", code);
-        }
-    }
+    const ArgumentView* views = GatherArguments(data, slot, arguments);
     va_end(arguments);
-    if (length > INT32_MAX) {
-        Fatal("SUBLIME out of memory: cannot allocate %li bytes", static_cast<long>(length));
-    }
-    Reserve(slot->message, length - directBytes);
-    // The argument buffer may have been the one that grew; fetch it again.
-    gathered = reinterpret_cast<GatheredArgument*>(slot->arguments.data);
 
-    const bool tracing = data->trace != 0;
-    std::string trace;
-    if (tracing) {
-        TraceCallStart(data);
-    }
-    uint8_t* out = slot->message.data;
-    StoreInt32(out, LIME_CALL);
-    StoreInt32(out + 4, data->functionId);
-    out += 8;
-    DirectPiece direct[kMaxDirect];
-    int directs = 0;
-    for (int32_t k = 0; k < data->argCount; ++k) {
-        const int32_t code = data->argTypes[k];
-        const GatheredArgument& argument = gathered[k];
-        if (IsArrayType(code)) {
-            StoreInt32(out, argument.elements ? argument.count : -1);
-            out += 4;
-            if (SentDirectly(code, argument, directs)) {
-                direct[directs++] = DirectPiece{out - slot->message.data, argument.elements, argument.count};
-            } else {
-                EncodeElements(code, argument.elements, argument.count, out);
-                out += static_cast<int64_t>(argument.count) * ElementSize(code);
-            }
-        } else {
-            out += EncodeScalar(code, argument.value, out);
-        }
-        if (tracing) {
-            if (k > 0) {
-                trace += ", ";
-            }
-            trace += IsArrayType(code) ? FormatArray(code, argument.elements != nullptr, argument.count,
-                                                     [&](int32_t i) { return NativeElement(code, argument.elements, i); })
-                                       : FormatScalar(code, argument.value);
-        }
-    }
-    if (tracing) {
-        trace += ")\n";
-        TraceText(trace.c_str());
-    }
-
-    // The record: thread id, length, then the message buffer with the direct arrays in place.
-    const char* dataFailure = "SUBLIME: Failed to write call data\n";
-    RequestPart parts[3 + 2 * kMaxDirect];
-    int partCount = 0;
-    parts[partCount++] = {threadId, nullptr, 0, "SUBLIME: Failed to write call threadID\n"};
-    parts[partCount++] = {static_cast<int32_t>(length), nullptr, 0, "SUBLIME: Failed to write command length\n"};
-    int64_t done = 0;
-    for (int d = 0; d < directs; ++d) {
-        parts[partCount++] = {0, slot->message.data + done, static_cast<int32_t>(direct[d].offset - done), dataFailure};
-        parts[partCount++] = {0, direct[d].bytes, direct[d].count, dataFailure};
-        done = direct[d].offset;
-    }
-    parts[partCount++] = {0, slot->message.data + done, static_cast<int32_t>(out - slot->message.data - done),
-                          dataFailure};
-    SendRequest(slot, parts, partCount);
-    AwaitReply(slot);
+    NativeArrays arrays(data->argTypes);
+    const CallResult decoded = CallLimeFunction(data, threadId, slot, views, arrays);
 
     const int32_t type = data->returnType;
     std::string shown;
     if (IsArrayType(type)) {
-        int32_t count = 0;
-        void* elements = ReadArrayResult(slot, type, &count);
         if (result != nullptr) {
-            *static_cast<void**>(result) = elements;
+            *static_cast<void**>(result) = decoded.elements;
         }
         if (lengthOut != nullptr) {
-            *lengthOut = count;
+            *lengthOut = decoded.count;
         }
-        if (tracing) {
-            shown = FormatArray(type, elements != nullptr, count,
-                                [&](int32_t i) { return NativeElement(type, elements, i); });
+        if (data->trace != 0) {
+            shown = FormatArray(type, decoded.elements != nullptr, decoded.count,
+                                [&](int32_t i) { return NativeElement(type, decoded.elements, i); });
         }
     } else {
-        Scalar value;
-        switch (type) {
-        case kVoid:
-            break;
-        case kLong:
-            value.i = ReadReplyLong();
-            if (result != nullptr) {
-                std::memcpy(result, &value.i, 8);
-            }
-            break;
-        case kFloat: {
-            value.d = BitsDouble(ReadReplyLong());
-            float narrowed = static_cast<float>(value.d);
-            if (result != nullptr) {
+        if (result != nullptr) {
+            if (type == kLong || type == kDouble) {
+                std::memcpy(result, type == kLong ? static_cast<const void*>(&decoded.value.i) : &decoded.value.d, 8);
+            } else if (type == kFloat) {
+                const float narrowed = static_cast<float>(decoded.value.d);
                 std::memcpy(result, &narrowed, 4);
-            }
-            break;
-        }
-        case kDouble:
-            value.d = BitsDouble(ReadReplyLong());
-            if (result != nullptr) {
-                std::memcpy(result, &value.d, 8);
-            }
-            break;
-        default: {
-            int32_t word = ReadReplyInt();
-            value.i = word;
-            if (result != nullptr) {
+            } else if (type != kVoid) {
+                const auto word = static_cast<int32_t>(decoded.value.i);
                 std::memcpy(result, &word, 4);
             }
-            break;
         }
-        }
-        if (tracing) {
-            shown = FormatScalar(type, value);
+        if (data->trace != 0) {
+            shown = FormatScalar(type, decoded.value);
         }
     }
-    if (tracing) {
+    if (data->trace != 0) {
         std::printf("SUBLIME: call %li to %s returned %ssublime in %i ms\n", static_cast<long>(threadId), data->name,
                     shown.c_str(), static_cast<int>(WallClockMs() - started));
         std::fflush(stdout);
@@ -293,25 +193,12 @@ extern "C" LimeFunction* NewLimeFunction(const char* packageName, const char* cl
         {0, text, n, "SUBLIME: Failed to write lookup data\n"},
     };
     SendRequest(slot, parts, 4);
-    AwaitReply(slot);
-    data->functionId = ReadReplyInt();
-    if (client.trace.load() != 0) {
-        std::printf("SUBLIME: getting data for function #%li\n", static_cast<long>(data->functionId));
+    ReplyReader reply = AwaitReply(slot);
+    std::string failure;
+    if (!DecodeLookupReply(reply, client.trace.load() != 0, data, &failure)) {
+        FailReply(slot, failure);
     }
-    data->argCount = ReadReplyInt();
-    if (data->argCount < 0 || data->argCount > 0xffff) {
-        Fatal("SUBLIME: Invalid argument count %i in the lookup reply for %s\n", data->argCount, methodName);
-    }
-    if (data->argCount > 0) {
-        data->argTypes = static_cast<int32_t*>(std::calloc(static_cast<size_t>(data->argCount), sizeof(int32_t)));
-        if (data->argTypes == nullptr) {
-            Fatal("Cannot allocate memory for new SUBLIME object\n");
-        }
-        for (int32_t k = 0; k < data->argCount; ++k) {
-            data->argTypes[k] = ReadReplyInt();
-        }
-    }
-    data->returnType = ReadReplyInt();
+    EndReply(slot, reply, data->name);
     FinishReply(slot);
     function->call = Call;
     function->setTrace = SetTrace;
