@@ -14,6 +14,7 @@
 #include "platform/env.h"
 #include "report.h"
 #include "sublimeio.h"
+#include "sublimerequest.h"
 
 namespace {
 
@@ -100,52 +101,63 @@ bool ClearException(JNIEnv* env) {
     return true;
 }
 
+// Request arrays from BufferPool.getBuffer, pinned while a record is copied in.
+class PoolArrays final : public lime::RequestArrays {
+public:
+    explicit PoolArrays(JNIEnv* env) : env_(env) {}
+
+    uint8_t* Obtain(int32_t size) override {
+        Bridge& bridge = State();
+        array_ = static_cast<jbyteArray>(
+            env_->CallStaticObjectMethod(bridge.pool->bufferPoolClass, bridge.pool->getBuffer, size));
+        if (ClearException(env_) || array_ == nullptr || env_->GetArrayLength(array_) < size) {
+            std::fprintf(stderr, "SUBLIMEBRIDGE: BufferPool.getBuffer gave no array of %d bytes\n", size);
+            std::fflush(stderr);
+            Drop();
+            return nullptr;
+        }
+        bytes_ = env_->GetPrimitiveArrayCritical(array_, nullptr);
+        if (bytes_ == nullptr) {
+            Drop();
+        }
+        return static_cast<uint8_t*>(bytes_);
+    }
+
+    void Unpin(bool complete) override {
+        env_->ReleasePrimitiveArrayCritical(array_, bytes_, 0);
+        bytes_ = nullptr;
+        if (!complete) {
+            Drop();
+        }
+    }
+
+    // Hands the complete record to Sublime.processRequest.
+    void Deliver(jclass sublime, jmethodID processRequest) {
+        env_->CallStaticVoidMethod(sublime, processRequest, array_);
+        // A fault in one request's Java code must not end the service of all others.
+        ClearException(env_);
+        Drop();
+    }
+
+private:
+    void Drop() {
+        if (array_ != nullptr) {
+            env_->DeleteLocalRef(array_);
+            array_ = nullptr;
+        }
+    }
+
+    JNIEnv* env_;
+    jbyteArray array_ = nullptr;
+    void* bytes_ = nullptr;
+};
+
 // Reads request records until the call buffer is closed and drained.
 void ServeRequests(JNIEnv* env, jclass sublime, jmethodID processRequest) {
-    Bridge& bridge = State();
-    SharedBuffer* call = bridge.call;
-    int32_t threadId = 0;
-    if (call->readInt(call, &threadId) != 0) {
-        return;
-    }
-    for (;;) {
-        int32_t length = 0;
-        if (call->readInt(call, &length) != 0) {
-            return;
-        }
-        if (length < 0 || length > INT_MAX - 8) {
-            std::fprintf(stderr, "SUBLIMEBRIDGE: Invalid request length %d from thread %d; no further requests "
-                                 "can be read\n", length, threadId);
-            std::fflush(stderr);
-            return;
-        }
-        auto array = static_cast<jbyteArray>(
-            env->CallStaticObjectMethod(bridge.pool->bufferPoolClass, bridge.pool->getBuffer, length + 8));
-        if (ClearException(env) || array == nullptr || env->GetArrayLength(array) < length + 8) {
-            std::fprintf(stderr, "SUBLIMEBRIDGE: BufferPool.getBuffer gave no array of %d bytes\n", length + 8);
-            std::fflush(stderr);
-            return;
-        }
-        auto* bytes = static_cast<uint8_t*>(env->GetPrimitiveArrayCritical(array, nullptr));
-        if (bytes == nullptr) {
-            env->DeleteLocalRef(array);
-            return;
-        }
-        lime::StoreInt32(bytes, threadId);
-        lime::StoreInt32(bytes + 4, length);
-        int result = call->readFully(call, bytes + 8, length);
-        env->ReleasePrimitiveArrayCritical(array, bytes, 0);
-        if (result != 0) {
-            env->DeleteLocalRef(array);
-            return;
-        }
-        env->CallStaticVoidMethod(sublime, processRequest, array);
-        // A fault in one request's Java code must not end the service of all others.
-        ClearException(env);
-        env->DeleteLocalRef(array);
-        if (call->readInt(call, &threadId) != 0) {
-            return;
-        }
+    lime::RequestReader requests(State().call);
+    PoolArrays arrays(env);
+    while (requests.Next(arrays)) {
+        arrays.Deliver(sublime, processRequest);
     }
 }
 
