@@ -1,8 +1,10 @@
 // Native COM ports through the Win32 communications API: the device control block for the
 // settings, COMMTIMEOUTS for the time-outs, EscapeCommFunction and GetCommModemStatus for the
 // modem lines. Network names are handed to the RFC 2217 backend, as on every OS.
-#include <windows.h>
+// Winsock first: it must come before windows.h.
 #include <winsock2.h>
+
+#include <windows.h>
 
 #include <string>
 

@@ -1,9 +1,11 @@
 // TCP streams and listeners on Winsock. Sockets are non-blocking; every wait is a select() with
 // the caller's time-out, so the behaviour matches the POSIX side call for call. Error codes are
 // WSAGetLastError values.
-#include <windows.h>
+// Winsock first: it must come before windows.h.
 #include <winsock2.h>
 #include <ws2tcpip.h>
+
+#include <windows.h>
 
 #include <chrono>
 

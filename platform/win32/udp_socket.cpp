@@ -1,9 +1,11 @@
 // IPv4 datagram sockets on Winsock. The receiver waits on two events, the socket's "readable"
 // event and a close event, so Close() from another thread wakes it without the race of closing a
 // socket that another thread still uses; the socket itself is released by the destructor.
-#include <windows.h>
+// Winsock first: it must come before windows.h.
 #include <winsock2.h>
 #include <ws2tcpip.h>
+
+#include <windows.h>
 
 #include <atomic>
 

@@ -1,0 +1,9 @@
+#include "platform/installed_jdk.h"
+
+namespace platform {
+
+std::string RegisteredJdkHome() {
+    return std::string();
+}
+
+} // namespace platform
