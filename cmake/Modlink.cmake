@@ -68,6 +68,11 @@ function(modlink_target_defaults target)
     target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link,address,undefined
                            -fno-omit-frame-pointer -fno-sanitize-recover=all)
     target_link_options(${target} ${link_scope} -fsanitize=address,undefined)
+    if(type STREQUAL "SHARED_LIBRARY" OR type STREQUAL "MODULE_LIBRARY")
+      # A library that must resolve every symbol itself (the JNI libraries) takes the sanitizers'
+      # shared runtime; a program that loads it brings the same runtime.
+      target_link_options(${target} PRIVATE -shared-libsan)
+    endif()
   endif()
 endfunction()
 
@@ -130,19 +135,26 @@ endfunction()
 
 # modlink_add_test_folder(PREFIX name FOLDER dir LIBS ...)
 # Registers the tests of one folder by file suffix: *_test.cpp are unit tests, *_itest.cpp
-# integration tests (built programs, real processes), *_e2e.cpp end-to-end sessions.
-# Files under FOLDER/support/ are linked into each of them.
+# integration tests (built programs, real processes), *_e2e.cpp end-to-end sessions, and
+# *_wine.cpp tests that run the cross-built Windows programs under Wine (label wine, Linux builds
+# only; scripts/wine-tests.sh runs them). Files under FOLDER/support/ are linked into each of them.
 function(modlink_add_test_folder)
   cmake_parse_arguments(T "" "PREFIX;FOLDER;TIMEOUT" "LIBS" ${ARGN})
   if(NOT MODLINK_TESTS)
     return()
   endif()
   file(GLOB support CONFIGURE_DEPENDS ${T_FOLDER}/support/*.cpp)
-  foreach(kind unit integration e2e)
+  set(kinds unit integration e2e)
+  if(NOT WIN32)
+    list(APPEND kinds wine)
+  endif()
+  foreach(kind ${kinds})
     if(kind STREQUAL "unit")
       set(suffix _test)
     elseif(kind STREQUAL "integration")
       set(suffix _itest)
+    elseif(kind STREQUAL "wine")
+      set(suffix _wine)
     else()
       set(suffix _e2e)
     endif()

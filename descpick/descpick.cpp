@@ -4,6 +4,7 @@
 #include <string>
 
 #include "jad_property.h"
+#include "platform/standard_streams.h"
 
 namespace {
 
@@ -15,6 +16,8 @@ const char UsageText[] =
 } // namespace
 
 int main(int argc, char** argv) {
+    // The texts carry their own "\r\n": written as they are on every OS.
+    platform::UseBinaryStandardStreams();
     if (argc != 3) {
         std::fputs(UsageText, stdout);
         return -1;

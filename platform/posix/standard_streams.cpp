@@ -38,6 +38,10 @@ bool WriteStandardOutput(const char* data, size_t size) { return WriteAll(STDOUT
 
 bool WriteStandardError(const char* data, size_t size) { return WriteAll(STDERR_FILENO, data, size); }
 
+bool IsStandardOutputTerminal() { return isatty(STDOUT_FILENO) == 1; }
+
 void AttachParentConsole() {}
+
+void UseBinaryStandardStreams() {}
 
 } // namespace platform

@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <cstdio>
+#include <fcntl.h>
+#include <io.h>
+
 namespace platform {
 
 namespace {
@@ -28,6 +32,22 @@ bool WriteAll(DWORD which, const char* data, size_t size) {
 bool WriteStandardOutput(const char* data, size_t size) { return WriteAll(STD_OUTPUT_HANDLE, data, size); }
 
 bool WriteStandardError(const char* data, size_t size) { return WriteAll(STD_ERROR_HANDLE, data, size); }
+
+void UseBinaryStandardStreams() {
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+}
+
+bool IsStandardOutputTerminal() {
+    HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_CHAR) {
+        return false;
+    }
+    // NUL is a character device too, but has no console mode.
+    DWORD mode = 0;
+    return GetConsoleMode(handle, &mode) != 0;
+}
 
 void AttachParentConsole() { AttachConsole(ATTACH_PARENT_PROCESS); }
 
