@@ -1,6 +1,9 @@
 #pragma once
 // Named shared memory that two processes of the same user map at the same time.
 // The object is readable and writable by its owner only; another user's open fails.
+// Names follow the OS: on POSIX the creator removes the name (and replaces a stale one); on
+// Windows a name lives while any process holds a handle to its object, a creator attaches to a
+// live object of its name, and nothing outlives the last process.
 #include <cstddef>
 #include <memory>
 #include <string>
