@@ -24,7 +24,8 @@ wine_env_init() {
 wine_env_start() {
   wine_env_init
   # A persistent server that stays until told to go (wine_env_stop).
-  /usr/lib/wine/wineserver -p
+  # (It refuses when a server for this prefix already runs, which is as good.)
+  /usr/lib/wine/wineserver -p 2>/dev/null || true
   # Wine's own services (services.exe, winedevice.exe, ...) start with the first program and
   # inherit its standard handles; started here with nothing attached, they cannot hold a test's
   # output pipe open (ctest would wait for them until its time-out).
