@@ -25,3 +25,22 @@ function(modlink_fake_jni_library)
     modlink_target_defaults(modlink_fake_jni)
   endif()
 endfunction()
+
+# modlink_exports_def(<target> <dll-name> <exports-file>)
+# Makes the DLL export exactly the names listed in exports-file (one a line, '#' comments): a
+# module-definition file is written from the list, which scripts/check-windows-binaries.sh
+# also checks the built DLL against.
+function(modlink_exports_def target dll exports)
+  file(STRINGS ${exports} lines)
+  set(def "LIBRARY \"${dll}\"\nEXPORTS\n")
+  foreach(line ${lines})
+    string(REGEX REPLACE "#.*" "" line "${line}")
+    string(STRIP "${line}" line)
+    if(line)
+      string(APPEND def "    ${line}\n")
+    endif()
+  endforeach()
+  file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/${target}.def "${def}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${exports})
+  target_sources(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${target}.def)
+endfunction()

@@ -3,8 +3,9 @@
 include(${CMAKE_SOURCE_DIR}/cmake/WindowsJni.cmake)
 
 file(GLOB SUBLIME_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/client/src/native/*.cpp)
-# The .def file names every export exactly; nothing else leaves the DLL.
-add_library(sublime SHARED ${SUBLIME_SOURCES} ${CMAKE_CURRENT_SOURCE_DIR}/windows/sublime.def)
+add_library(sublime SHARED ${SUBLIME_SOURCES})
+# Exactly the listed names leave the DLL.
+modlink_exports_def(sublime sublime-x64.dll ${CMAKE_CURRENT_SOURCE_DIR}/windows/sublime-exports.txt)
 set_target_properties(sublime PROPERTIES OUTPUT_NAME sublime-x64 PREFIX "")
 target_include_directories(sublime PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/client/src/native
                            ${MODLINK_WINDOWS_JNI_INCLUDE_DIRS})

@@ -3,8 +3,9 @@
 include(${CMAKE_SOURCE_DIR}/cmake/WindowsJni.cmake)
 
 file(GLOB REGACCESS_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-# The .def file names the 21 natives exactly; nothing else leaves the DLL.
-add_library(regaccess SHARED ${REGACCESS_SOURCES} ${CMAKE_CURRENT_SOURCE_DIR}/windows/regaccess.def)
+add_library(regaccess SHARED ${REGACCESS_SOURCES})
+# Exactly the listed names leave the DLL.
+modlink_exports_def(regaccess regaccess-x64.dll ${CMAKE_CURRENT_SOURCE_DIR}/windows/regaccess-exports.txt)
 set_target_properties(regaccess PROPERTIES OUTPUT_NAME regaccess-x64 PREFIX "")
 target_include_directories(regaccess PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${MODLINK_WINDOWS_JNI_INCLUDE_DIRS})
 target_link_libraries(regaccess PRIVATE modlink_platform)
