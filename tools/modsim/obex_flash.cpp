@@ -67,6 +67,9 @@ ObexServerConfig ReadObexServerConfig(const Options& options) {
     number("obex-drop-after", &config.dropAfter);
     number("obex-silent-after", &config.silentAfter);
     number("obex-bad-length", &config.badLengthAt);
+    if (ParseObexFaultKind(options.obexFault, &config.fault)) {
+        config.faultAt = static_cast<long>(options.obexFaultAt);
+    }
     auto respond = options.extensionValues.find("obex-respond");
     if (respond != options.extensionValues.end()) {
         std::size_t eq = respond->second.find('=');

@@ -191,6 +191,20 @@ void ObexSession::Serve(ByteChannel& channel) {
             number = ++faults_.requests;
         }
         std::string line = Describe(static_cast<uint8_t>(packet[0]), packet);
+        RequestFate fate = FateOf(config_.fault, config_.faultAt, number, silenced_);
+        if (fate == RequestFate::Unanswered) {
+            silenced_ = true;
+            simulator_.transcript().Record(line + " (not answered)");
+            continue;
+        }
+        if (fate == RequestFate::LinkDropped) {
+            simulator_.transcript().Record(line + " (link dropped)");
+            simulator_.HangUp(); // the port connection ends with the link
+            return;
+        }
+        if (fate == RequestFate::WrongLength) {
+            line += " (answered with a wrong length)";
+        }
         if (config_.silentAfter > 0 && number >= config_.silentAfter) {
             simulator_.transcript().Record(line + " (not answered)");
             continue;
@@ -213,10 +227,8 @@ void ObexSession::Serve(ByteChannel& channel) {
                 std::lock_guard<std::mutex> lock(faults_.mutex);
                 answer = ++faults_.answers;
             }
-            if (config_.badLengthAt > 0 && answer == config_.badLengthAt) {
-                std::size_t wrong = reply.bytes.size() + 1;
-                reply.bytes[1] = static_cast<char>((wrong >> 8) & 0xFF);
-                reply.bytes[2] = static_cast<char>(wrong & 0xFF);
+            if (fate == RequestFate::WrongLength || (config_.badLengthAt > 0 && answer == config_.badLengthAt)) {
+                OverstateLength(reply.bytes);
             }
             if (!channel.Write(reply.bytes)) return;
         }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "obex_fault.h"
 #include "simulator.h"
 
 namespace modsim {
@@ -22,6 +23,8 @@ struct ObexServerConfig {
     long badLengthAt = 0;            // --obex-bad-length N: the N-th answer has a wrong length field
     long respondAt = 0;              // --obex-respond N=CODE: the N-th request is answered with CODE
     uint8_t respondCode = 0;
+    ObexFaultKind fault = ObexFaultKind::None; // --fault drop|silent|badlength
+    long faultAt = 0;                          // --fault-at N
 };
 
 // Counts requests over the simulator's whole life so a fault fires exactly once.
@@ -74,6 +77,7 @@ private:
     const ObexServerConfig& config_;
     ObexFaultState& faults_;
     bool connected_ = false;
+    bool silenced_ = false; // a silent fault fired in this OBEX period
     std::size_t peerMax_ = 255;
     int drive_ = 0;
     std::vector<std::string> folder_; // components below the drive root

@@ -56,6 +56,8 @@ void ServePty(Simulator& simulator, platform::PtyMaster& pty, const std::atomic<
     PtyChannel channel(simulator, pty, stop);
     while (!stop.load()) {
         simulator.ServeConnection(channel);
+        // A pty cannot be hung up from this side: a dropped link only ends the OBEX period.
+        simulator.ClearDropConnection();
     }
 }
 

@@ -333,7 +333,7 @@ void ServeNetworkPort(Simulator& simulator, std::unique_ptr<platform::TcpListene
             simulator.ServeConnection(channel);
             // Keep the modem lines working until the PC closes, even when the AT side is done
             // (a USB port that vanished closes at once).
-            while (!channel.Closed() && !stop.load() && !simulator.PortUnavailable()) {
+            while (!channel.Closed() && !stop.load() && !simulator.PortUnavailable() && !simulator.HangingUp()) {
                 channel.Service(kServiceStepMs);
                 char discard[256];
                 channel.Read(discard, sizeof(discard), 0);

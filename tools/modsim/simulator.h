@@ -5,6 +5,7 @@
 // One connection at a time talks to the module (every emulator operation opens and closes the
 // port). Each connection runs on its own thread; the state outlives connections, as a real
 // module's configuration outlives a closed port.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -48,6 +49,10 @@ struct Options {
     // --fault 'PREFIX=error|cme:N|silent': commands beginning with PREFIX (compared without case)
     // get the fault instead of their answer. May be repeated; the first matching entry wins.
     std::vector<std::pair<std::string, InjectedFault>> faults;
+    // --fault drop|silent|badlength with --fault-at N: a fault of the OBEX link at the N-th OBEX
+    // request, counted over the simulator's life (the OBEX server reads them).
+    std::string obexFault;
+    uint32_t obexFaultAt = 0;
     // Options that extensions registered, by name without the leading dashes.
     std::map<std::string, std::string> extensionValues;
 };
@@ -140,7 +145,18 @@ public:
 
     // Set when the connection in progress must end (a USB port vanished, the simulator stops).
     bool DropConnection() const { return dropConnection_; }
-    void ClearDropConnection() { dropConnection_ = false; }
+    void ClearDropConnection() {
+        dropConnection_ = false;
+        hangUp_ = false;
+    }
+
+    // Ends the connection in progress from the module's side at once, as a dropped line does: the
+    // port server closes it without waiting for the PC.
+    void HangUp() {
+        hangUp_ = true;
+        dropConnection_ = true;
+    }
+    bool HangingUp() const { return hangUp_.load(); }
 
     // The built-in command set, exposed for the unit tests.
     CommandAnswer AnswerBuiltIn(const std::string& command);
@@ -157,6 +173,7 @@ private:
     std::vector<std::function<void()>> disconnectHandlers_;
     std::map<std::string, RegisteredOption> extensionOptions_;
     bool dropConnection_ = false;
+    std::atomic<bool> hangUp_{false};
 };
 
 // The line-rate delay for n bytes at a baud rate: 10 bits per byte (start, 8 data, stop).

@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "obex_fault.h"
 #include "simulator.h"
 #include "text_util.h"
 
@@ -67,7 +68,10 @@ std::string Simulator::Usage() const {
            "  --restart-ms N       how long a restart takes\n"
            "  --no-echo            command echo off from the start\n"
            "  --pace               deliver bytes at the line rate (baud/10 bytes per second)\n"
-           "  --fault PREFIX=KIND  answer commands beginning with PREFIX with KIND: error, cme:N, silent\n";
+           "  --fault PREFIX=KIND  answer commands beginning with PREFIX with KIND: error, cme:N, silent\n"
+           "  --fault drop|silent|badlength\n"
+           "                       a fault of the OBEX link at the request given by --fault-at\n"
+           "  --fault-at N         the N-th OBEX request of the simulator's life (1 = the first)\n";
     for (const auto& [name, option] : extensionOptions_) {
         out << "  --" << name << (option.takesValue ? " VALUE" : "") << "  " << option.help << "\n";
     }
@@ -164,14 +168,22 @@ bool Simulator::ParseArguments(const std::vector<std::string>& arguments, std::s
             options_.pace = true;
         } else if (arg == "--fault") {
             std::pair<std::string, InjectedFault> fault;
+            ObexFaultKind linkFault;
             if (!value(&text)) {
                 return false;
             }
-            if (!ParseFault(text, &fault)) {
-                *error = "--fault needs PREFIX=error|cme:N|silent, not \"" + text + "\"";
+            if (ParseObexFaultKind(text, &linkFault)) {
+                options_.obexFault = ToLower(text);
+            } else if (ParseFault(text, &fault)) {
+                options_.faults.push_back(fault);
+            } else {
+                *error = "--fault needs PREFIX=error|cme:N|silent or drop|silent|badlength, not \"" + text + "\"";
                 return false;
             }
-            options_.faults.push_back(fault);
+        } else if (arg == "--fault-at") {
+            if (!number(&options_.obexFaultAt)) {
+                return false;
+            }
         } else if (arg.rfind("--", 0) == 0 && extensionOptions_.count(arg.substr(2)) != 0) {
             std::string name = arg.substr(2);
             if (extensionOptions_[name].takesValue) {
@@ -185,6 +197,10 @@ bool Simulator::ParseArguments(const std::vector<std::string>& arguments, std::s
             *error = "unknown option \"" + arg + "\"";
             return false;
         }
+    }
+    if (options_.obexFault.empty() != (options_.obexFaultAt == 0)) {
+        *error = "--fault drop|silent|badlength and --fault-at N (N from 1) go together";
+        return false;
     }
     if (haveListen == options_.usePty) {
         *error = "give exactly one of --listen ADDRESS:PORT and --pty";

@@ -158,7 +158,9 @@ TEST(SimulatorOptions, BadArgumentsAreNamed) {
         {{"--pty", "--listen", "127.0.0.1:1"}, "give exactly one of --listen ADDRESS:PORT and --pty"},
         {{"--listen", "127.0.0.1"}, "--listen needs ADDRESS:PORT, not \"127.0.0.1\""},
         {{"--pty", "--max-baud", "fast"}, "option --max-baud needs a number, not \"fast\""},
-        {{"--pty", "--fault", "ATI=loud"}, "--fault needs PREFIX=error|cme:N|silent, not \"ATI=loud\""},
+        {{"--pty", "--fault", "ATI=loud"}, "--fault needs PREFIX=error|cme:N|silent or drop|silent|badlength, not \"ATI=loud\""},
+        {{"--pty", "--fault", "drop"}, "--fault drop|silent|badlength and --fault-at N (N from 1) go together"},
+        {{"--pty", "--fault-at", "3"}, "--fault drop|silent|badlength and --fault-at N (N from 1) go together"},
         {{"--pty", "--drives"}, "option --drives needs a value"},
         {{"--pty", "--bogus"}, "unknown option \"--bogus\""},
     };
