@@ -211,8 +211,12 @@ HRESULT CObexSerialAdapter::Transact(uint8_t* buffer, std::size_t* length, uint3
     *length = 0;
     if (hr == kReadTimeout) return kLinkFailure;
     if (hr == kLinkFailure || hr == kCancelled || hr == kInvalidArg) return hr;
+    // The port failed under a packet: look for the module again. Whatever that finds, the OBEX
+    // session is gone (a dead port, or a module that answers AT commands and so has left OBEX
+    // mode), so it is reported as a link failure: the session ends and the next request
+    // reconnects from the start instead of sending its packets into a dead link.
     BaudSearch();
-    return hr;
+    return kLinkFailure;
 }
 
 HRESULT CObexSerialAdapter::Model(std::string* text) {

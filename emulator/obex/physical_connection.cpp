@@ -96,26 +96,32 @@ HRESULT CPhysicalConnection::Connect(int* session, bool irmc) {
     if (!proxy_) return kUnexpected;
     if (!proxy_->IsConnected()) {
         if (type_ != kConnectionTypeSerial) return kInvalidArg;
+        if (transport_) {
+            // A link failure ended the session but left the transport: the module may still be
+            // in OBEX mode, where it hears no AT command, and the port may have gone away. The
+            // new connect starts from the start: leave OBEX mode, reopen the port, switch again.
+            DropLink();
+        }
         HRESULT hr = environment_->OpenPort(portName_);
         if (Failed(hr)) return hr;
         transport_ = environment_->MakeTransport();
         proxy_->Attach(transport_.get());
         hr = proxy_->OpenPort(portName_, baudRate_);
         if (Failed(hr)) {
-            DropTransport();
+            DropLink();
             return hr;
         }
     }
     HRESULT hr = proxy_->Connect(session, irmc);
     if (Failed(hr)) {
-        DropTransport();
+        DropLink();
         return hr;
     }
     if (model_.empty()) {
         std::string model;
         hr = proxy_->GetModel(&model, 20);
         if (Failed(hr)) {
-            DropTransport();
+            DropLink();
             return hr;
         }
         model_ = model;
@@ -127,6 +133,13 @@ void CPhysicalConnection::DropTransport() {
     proxy_->CloseTransport();
     proxy_->Attach(nullptr); // the engine must not keep a pointer to the transport that goes
     transport_.reset();
+}
+
+void CPhysicalConnection::DropLink() {
+    DropTransport();
+    // A port that failed may be dead (a dropped network link, an unplugged USB port): the next
+    // connect opens it afresh instead of reusing the handle.
+    environment_->ClosePort();
 }
 
 HRESULT CPhysicalConnection::Disconnect(int session, bool closeHandle) {

@@ -100,6 +100,8 @@ private:
     void Execute(Request& request);
     HRESULT ExecutePut(Request& request);
     void DropTransport();
+    // DropTransport and close the port handle, so the next connect reopens the port.
+    void DropLink();
 
     std::string portName_;
     uint32_t baudRate_;
