@@ -9,6 +9,11 @@
 #include "bytes.h"
 
 namespace lime {
+namespace {
+
+constexpr int32_t kFirstStagingStep = 4096;
+
+} // namespace
 
 bool RequestReader::Next(RequestArrays& arrays) {
     int32_t threadId = 0;
@@ -24,12 +29,17 @@ bool RequestReader::Next(RequestArrays& arrays) {
     }
     // The first part of the payload (all of it, for a record that fits the ring) is read
     // before the array is asked for.
+    // The staging grows with what has arrived, not with what the length announces.
     const int32_t first = std::min(length, kLimeBufferSize);
-    if (staging_.size() < static_cast<size_t>(first)) {
-        staging_.resize(static_cast<size_t>(first));
-    }
-    if (call_->readFully(call_, staging_.data(), first) != 0) {
-        return false;
+    for (int32_t arrived = 0; arrived < first;) {
+        const int32_t step = std::min(first, std::max(kFirstStagingStep, 2 * arrived));
+        if (staging_.size() < static_cast<size_t>(step)) {
+            staging_.resize(static_cast<size_t>(step));
+        }
+        if (call_->readFully(call_, staging_.data() + arrived, step - arrived) != 0) {
+            return false;
+        }
+        arrived = step;
     }
     uint8_t* bytes = arrays.Obtain(length + 8);
     if (bytes == nullptr) {
