@@ -233,27 +233,37 @@ HRESULT OBEXHelpers::GetFolderListing(FileList* list) {
     if (Failed(FindHeader(kHiLength, &pos, &announced))) {
         return kOutOfMemory;
     }
+    // The announced Length is the module's word, not a fact: it bounds the listing, but memory
+    // is taken only for the bytes that arrive, so a wrong or hostile Length (up to 4 GiB) costs
+    // nothing. The first packet's worth is reserved at once.
     std::string text;
     try {
-        text.reserve(static_cast<std::size_t>(announced) + 1);
+        text.reserve(std::min<std::size_t>(announced, buffer_.size()) + 1);
     } catch (const std::exception&) {
         return kOutOfMemory;
     }
-    auto append = [&](uint8_t hi) {
+    // kOk, kLinkFailure for more data than announced, kOutOfMemory.
+    auto append = [&](uint8_t hi) -> HRESULT {
         std::size_t at = 0;
         HRESULT length = FindHeader(hi, &at);
-        if (length <= 0) return true;
-        if (text.size() + static_cast<std::size_t>(length) > announced) return false;
-        text.append(reinterpret_cast<const char*>(buffer_.data() + at), static_cast<std::size_t>(length));
-        return true;
+        if (length <= 0) return kOk;
+        if (text.size() + static_cast<std::size_t>(length) > announced) return kLinkFailure;
+        try {
+            text.append(reinterpret_cast<const char*>(buffer_.data() + at), static_cast<std::size_t>(length));
+        } catch (const std::exception&) {
+            return kOutOfMemory;
+        }
+        return kOk;
     };
     while (hr == kObexContinue) {
-        if (!append(kHiBody)) return kLinkFailure;
+        HRESULT added = append(kHiBody);
+        if (added != kOk) return added;
         hr = Send(kOpGetFinal, kDefaultTimeoutMs);
         if (Failed(hr)) return hr;
     }
-    if (!append(kHiBody) || !append(kHiEndOfBody)) {
-        return kLinkFailure;
+    for (uint8_t hi : {kHiBody, kHiEndOfBody}) {
+        HRESULT added = append(hi);
+        if (added != kOk) return added;
     }
     switch (ParseFolderListing(text, list)) {
     case ListingParse::OutOfMemory: return kOutOfMemory;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "support/fake_transport.h"
+#include "support/largest_allocation.h"
 #include "obex/obex_encoding.h"
 #include "obex/obex_helpers.h"
 
@@ -281,6 +282,30 @@ TEST_F(Engine, FolderListingCollectsBodyAndEndOfBodyWithinTheAnnouncedLength) {
     transport.responses.push_back(Response(0x90, small + body(0x48, xml.substr(0, 10))));
     transport.responses.push_back(Response(0xA0, body(0x49, xml.substr(10, 20))));
     list.clear();
+    EXPECT_EQ(engine.GetFolderListing(&list), kLinkFailure);
+}
+
+TEST_F(Engine, AFolderListingLengthIsAHintThatTakesNoMemoryOfItsOwn) {
+    Connect(0x0400);
+    const std::string xml =
+        "<?xml version=\"1.0\"?><!DOCTYPE folder-listing SYSTEM \"obex-folder-listing.dtd\">"
+        "<folder-listing version=\"1.0\"><file name=\"a.jar\" size=\"7\"/></folder-listing>";
+    const std::string endOfBody =
+        std::string{0x49, 0, static_cast<char>(xml.size() + 3)} + xml;
+    // Near 4 GiB announced, a few hundred bytes sent: the listing is read as it is, and no
+    // allocation is larger than a packet.
+    for (const char* length : {"C3 FFFFFFFF", "C3 FFFFFF00", "C3 80000000"}) {
+        transport.responses.push_back(Response(0xA0, Bytes(length) + endOfBody));
+        FileList list;
+        obextest::ResetLargestAllocation();
+        ASSERT_EQ(engine.GetFolderListing(&list), kOk) << length;
+        EXPECT_LE(obextest::LargestAllocation(), 0x10000u) << length;
+        ASSERT_EQ(list.size(), 1u);
+        EXPECT_EQ(list[0].name, u"a.jar");
+    }
+    // Less data than announced is fine; more is a broken link.
+    transport.responses.push_back(Response(0xA0, Bytes("C3 00000005") + endOfBody));
+    FileList list;
     EXPECT_EQ(engine.GetFolderListing(&list), kLinkFailure);
 }
 
