@@ -2,6 +2,7 @@
 // adapter files, query answers), and reading such a file whole.
 #include "core/attribute_text.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -32,31 +33,57 @@ std::string Trim(const std::string& text) {
     return text.substr(begin, end - begin);
 }
 
-} // namespace
-
-std::string GetAttributeValue(const std::string& text, const std::string& key, const std::string& separator) {
+// Calls visit(name, value) for each line holding the separator, in text order, until it returns
+// true. Names and values are trimmed; the text ends at its first zero byte.
+template <typename Visitor>
+void WalkAttributes(const std::string& text, const std::string& separator, Visitor visit) {
     if (separator.empty()) {
-        return std::string();
+        return;
     }
-    // The text ends at its first zero byte, as a C string would.
-    const std::string content = text.substr(0, text.find('\0'));
+    const std::size_t length = std::min(text.size(), text.find('\0'));
     std::size_t pos = 0;
-    while (pos < content.size()) {
-        std::size_t end = content.find_first_of("\r\n", pos);
-        if (end == std::string::npos) {
-            end = content.size();
+    while (pos < length) {
+        std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string::npos || end > length) {
+            end = length;
         }
-        const std::string line = Trim(content.substr(pos, end - pos));
+        const std::string line = Trim(text.substr(pos, end - pos));
         const std::size_t split = line.find(separator);
-        if (!line.empty() && split != std::string::npos && Trim(line.substr(0, split)) == key) {
-            return Trim(line.substr(split + separator.size()));
+        if (!line.empty() && split != std::string::npos &&
+            visit(Trim(line.substr(0, split)), Trim(line.substr(split + separator.size())))) {
+            return;
         }
-        pos = content.find_first_not_of("\r\n", end);
+        pos = text.find_first_not_of("\r\n", end);
         if (pos == std::string::npos) {
             break;
         }
     }
-    return std::string();
+}
+
+} // namespace
+
+std::string GetAttributeValue(const std::string& text, const std::string& key, const std::string& separator) {
+    std::string result;
+    WalkAttributes(text, separator, [&](const std::string& name, std::string value) {
+        if (name != key) {
+            return false;
+        }
+        result = std::move(value);
+        return true;
+    });
+    return result;
+}
+
+AttributeIndex::AttributeIndex(const std::string& text, const std::string& separator) {
+    WalkAttributes(text, separator, [&](const std::string& name, std::string value) {
+        values_.emplace(name, std::move(value)); // the first line of a name wins
+        return false;
+    });
+}
+
+std::string AttributeIndex::Value(const std::string& key) const {
+    const auto found = values_.find(key);
+    return found == values_.end() ? std::string() : found->second;
 }
 
 int LastReadError() { return lastReadError; }

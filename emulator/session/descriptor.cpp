@@ -56,7 +56,9 @@ bool ReadDescriptor(const std::string& jadArgument) {
         return false;
     }
 
-    const std::string url = GetAttributeValue(text, "MIDlet-Jar-URL", ":");
+    // One pass over the text: a descriptor may list thousands of dependencies.
+    const AttributeIndex attributes(text, ":");
+    const std::string url = attributes.Value("MIDlet-Jar-URL");
     if (url.empty()) {
         LogPrint(LogChannel::Err, "%s",
                  "Wrong Jad file format: No \"MIDlet-Jar-URL\" tag found in the used Jad-file!\n");
@@ -85,7 +87,7 @@ bool ReadDescriptor(const std::string& jadArgument) {
     for (int n = 1;; ++n) {
         char key[32];
         std::snprintf(key, sizeof key, "%s%d", "Dependency-", n);
-        const std::string value = GetAttributeValue(text, key, ":");
+        const std::string value = attributes.Value(key);
         if (value.empty()) {
             LogPrint(LogChannel::Log, "Found %d dependencies in jad file\n", n - 1);
             return true;

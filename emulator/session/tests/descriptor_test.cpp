@@ -80,6 +80,32 @@ TEST_F(DescriptorFiles, DependenciesStopAtTheFirstGap) {
     EXPECT_EQ(Application.LibletNames, std::vector<std::string>{"one"});
 }
 
+TEST_F(DescriptorFiles, ThousandsOfDependenciesAreReadInOrderAndTheFirstLineOfEachWins) {
+    std::string text = "MIDlet-Jar-URL: app.jar\r\n";
+    for (int n = 1; n <= 16000; ++n) {
+        text += "Dependency-" + std::to_string(n) + ": lib" + std::to_string(n) + ";1.0\r\n";
+    }
+    text += "Dependency-7: other\r\nMIDlet-Jar-URL: second.jar\r\n";
+    ASSERT_TRUE(ReadDescriptor(Write("dist/app.jad", text)));
+    EXPECT_EQ(Application.JarPath, Dist() + "app.jar");
+    ASSERT_EQ(Application.LibletNames.size(), 16000u);
+    EXPECT_EQ(Application.LibletNames[6], "lib7");
+    EXPECT_EQ(Application.LibletNames.back(), "lib16000");
+}
+
+TEST(AttributeIndex, GivesWhatGetAttributeValueGives) {
+    const std::string text = std::string("A: 1\r\n  B : two : 2 \n\nA: again\r: empty name\nC\n\tD:\n", 50) +
+                             std::string("\0E: hidden\n", 12);
+    for (const char* separator : {":", " : ", ""}) {
+        AttributeIndex index(text, separator);
+        for (const char* key : {"A", "B", "", "C", "D", "E", " A", "missing"}) {
+            EXPECT_EQ(index.Value(key), GetAttributeValue(text, key, separator)) << key << separator;
+        }
+    }
+    EXPECT_EQ(AttributeIndex(text, ":").Value("A"), "1");
+    EXPECT_EQ(AttributeIndex(text, ":").Value("E"), "");
+}
+
 TEST_F(DescriptorFiles, RelativeJadPathAndJarInASubFolder) {
     fs::current_path(folder_);
     Write("dist/app.jad", "MIDlet-Jar-URL: bin\\app.jar\n");
