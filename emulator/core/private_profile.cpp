@@ -1,6 +1,7 @@
-// INI reading with the private-profile rules described in private_profile.h. The file is read
-// whole on every call: configuration files are small and read a handful of times per session,
-// and reading afresh means an edit between two calls is always seen.
+// INI reading with the private-profile rules described in private_profile.h. The functions read
+// the file whole on every call: configuration files are read a handful of times per session, and
+// reading afresh means an edit between two calls is always seen. Profile reads it once for code
+// that looks up many values.
 #include "core/private_profile.h"
 
 #include <algorithm>
@@ -26,20 +27,21 @@ std::string Trim(const std::string& text) {
     return text.substr(begin, end - begin);
 }
 
-bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
+// The whole file, or false when it cannot be read or is larger than any configuration file is.
 bool ReadText(const std::string& path, std::string& text) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         return false;
     }
-    text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    text.clear();
+    char buffer[16384];
+    while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
+        text.append(buffer, static_cast<std::size_t>(file.gcount()));
+        if (text.size() > ProfileFileLimit) {
+            text.clear();
+            return false;
+        }
+    }
     return true;
 }
 
@@ -95,63 +97,23 @@ std::string Unquote(const std::string& value) {
     return value;
 }
 
-} // namespace
-
-std::string ProfileStringFromText(const std::string& text, const std::string& section,
-                                  const std::string& key, const std::string& defaultValue) {
-    // Only the first section of that name counts, as with the Windows functions.
-    std::string result = defaultValue;
-    bool found = false;
-    bool seenSection = false;
-    bool pastSection = false;
-    WalkProfile(
-        text,
-        [&](const std::string& name) {
-            if (seenSection) {
-                pastSection = true;
-                return true;
-            }
-            seenSection = EqualsIgnoreCase(name, section);
-            return false;
-        },
-        [&](const std::string& name, const std::string& k, const std::string& value) {
-            if (!pastSection && seenSection && EqualsIgnoreCase(name, section) && EqualsIgnoreCase(k, key)) {
-                result = Unquote(value);
-                found = true;
-                return true;
-            }
-            return false;
-        });
-    if (!found) {
-        result = defaultValue;
+std::string Lower(const std::string& text) {
+    std::string lower = text;
+    for (char& c : lower) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
-    if (result.size() > ProfileValueLimit) {
-        result.resize(ProfileValueLimit);
-    }
-    return result;
+    return lower;
 }
 
-std::string ReadProfileString(const std::string& path, const std::string& section,
-                              const std::string& key, const std::string& defaultValue) {
-    std::string text;
-    if (!ReadText(path, text)) {
-        std::string result = defaultValue;
-        if (result.size() > ProfileValueLimit) {
-            result.resize(ProfileValueLimit);
-        }
-        return result;
+std::string Bounded(std::string value) {
+    if (value.size() > ProfileValueLimit) {
+        value.resize(ProfileValueLimit);
     }
-    return ProfileStringFromText(text, section, key, defaultValue);
+    return value;
 }
 
-int ReadProfileInt(const std::string& path, const std::string& section, const std::string& key,
-                   int defaultValue) {
-    // A marker that cannot be a real value tells "missing or empty" from any text.
-    static const std::string missing("\x01missing\x01");
-    std::string value = ReadProfileString(path, section, key, missing);
-    if (value == missing || value.empty()) {
-        return defaultValue;
-    }
+// GetPrivateProfileInt's reading of a value: optional blanks and sign, then leading digits.
+int ParseProfileInt(const std::string& value) {
     std::size_t i = 0;
     while (i < value.size() && IsBlank(value[i])) {
         ++i;
@@ -171,31 +133,104 @@ int ReadProfileInt(const std::string& path, const std::string& section, const st
     return static_cast<int>(number);
 }
 
-bool HasProfileSection(const std::string& path, const std::string& section) {
-    for (const auto& name : ReadProfileSectionNames(path)) {
-        if (EqualsIgnoreCase(name, section)) {
-            return true;
-        }
-    }
-    return false;
-}
+} // namespace
 
-std::vector<std::string> ReadProfileSectionNames(const std::string& path) {
-    std::vector<std::string> names;
-    std::string text;
-    if (!ReadText(path, text)) {
-        return names;
-    }
+void Profile::Parse(const std::string& text) {
+    // Only the first section of a name counts, and in it the first line of a key, as with the
+    // Windows functions; later ones are passed over.
+    Section* current = nullptr;
     WalkProfile(
         text,
         [&](const std::string& name) {
-            bool known = std::any_of(names.begin(), names.end(),
-                                     [&](const std::string& n) { return EqualsIgnoreCase(n, name); });
-            if (!known) {
-                names.push_back(name);
+            const std::string lower = Lower(name);
+            if (byName_.count(lower) != 0) {
+                current = nullptr;
+                return false;
             }
+            byName_.emplace(lower, names_.size());
+            names_.push_back(name);
+            sections_.emplace_back();
+            current = &sections_.back();
             return false;
         },
-        [](const std::string&, const std::string&, const std::string&) { return false; });
-    return names;
+        [&](const std::string&, const std::string& key, const std::string& value) {
+            if (current != nullptr) {
+                current->values.emplace(Lower(key), value);
+            }
+            return false;
+        });
+}
+
+bool Profile::Load(const std::string& path) {
+    *this = Profile();
+    std::string text;
+    if (!ReadText(path, text)) {
+        return false;
+    }
+    Parse(text);
+    return true;
+}
+
+Profile Profile::FromText(const std::string& text) {
+    Profile profile;
+    profile.Parse(text);
+    return profile;
+}
+
+const std::string* Profile::Find(const std::string& section, const std::string& key) const {
+    const auto found = byName_.find(Lower(section));
+    if (found == byName_.end()) {
+        return nullptr;
+    }
+    const auto& values = sections_[found->second].values;
+    const auto value = values.find(Lower(key));
+    return value == values.end() ? nullptr : &value->second;
+}
+
+std::string Profile::String(const std::string& section, const std::string& key,
+                            const std::string& defaultValue) const {
+    const std::string* value = Find(section, key);
+    return Bounded(value != nullptr ? Unquote(*value) : defaultValue);
+}
+
+int Profile::Int(const std::string& section, const std::string& key, int defaultValue) const {
+    const std::string* value = Find(section, key);
+    if (value == nullptr) {
+        return defaultValue;
+    }
+    const std::string text = Bounded(Unquote(*value));
+    return text.empty() ? defaultValue : ParseProfileInt(text);
+}
+
+bool Profile::HasSection(const std::string& section) const { return byName_.count(Lower(section)) != 0; }
+
+std::string ProfileStringFromText(const std::string& text, const std::string& section,
+                                  const std::string& key, const std::string& defaultValue) {
+    return Profile::FromText(text).String(section, key, defaultValue);
+}
+
+std::string ReadProfileString(const std::string& path, const std::string& section,
+                              const std::string& key, const std::string& defaultValue) {
+    Profile profile;
+    profile.Load(path);
+    return profile.String(section, key, defaultValue);
+}
+
+int ReadProfileInt(const std::string& path, const std::string& section, const std::string& key,
+                   int defaultValue) {
+    Profile profile;
+    profile.Load(path);
+    return profile.Int(section, key, defaultValue);
+}
+
+bool HasProfileSection(const std::string& path, const std::string& section) {
+    Profile profile;
+    profile.Load(path);
+    return profile.HasSection(section);
+}
+
+std::vector<std::string> ReadProfileSectionNames(const std::string& path) {
+    Profile profile;
+    profile.Load(path);
+    return profile.SectionNames();
 }

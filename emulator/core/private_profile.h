@@ -7,12 +7,42 @@
 //   - the first matching section and, within it, the first matching key win;
 //   - lines that are neither "[section]" nor "key=value" are ignored;
 //   - a value is cut to ProfileValueLimit characters (a 1024-character buffer with its zero);
-//   - a missing file, section or key gives the default.
+//   - a missing file, section or key gives the default;
+//   - a file larger than ProfileFileLimit is not read at all: it counts as missing.
 #include <cstddef>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 constexpr std::size_t ProfileValueLimit = 1023;
+constexpr std::size_t ProfileFileLimit = 4u * 1024u * 1024u;
+
+// An INI text read once for many lookups (a modem list of thousands of sections), with the same
+// results as the functions below, which read the file afresh on every call.
+class Profile {
+public:
+    // Reads the file; false (and an empty profile) when it is missing, unreadable or too large.
+    bool Load(const std::string& path);
+    static Profile FromText(const std::string& text);
+
+    std::string String(const std::string& section, const std::string& key,
+                       const std::string& defaultValue) const;
+    int Int(const std::string& section, const std::string& key, int defaultValue) const;
+    bool HasSection(const std::string& section) const;
+    // Section names in file order, each once (its first spelling).
+    const std::vector<std::string>& SectionNames() const { return names_; }
+
+private:
+    struct Section {
+        std::unordered_map<std::string, std::string> values; // lower-case key -> first value
+    };
+    void Parse(const std::string& text);
+    const std::string* Find(const std::string& section, const std::string& key) const;
+
+    std::vector<std::string> names_;
+    std::vector<Section> sections_;                    // in the order of names_
+    std::unordered_map<std::string, std::size_t> byName_; // lower-case name -> index
+};
 
 // The value of key in section of the INI file at path, or defaultValue when it is missing.
 std::string ReadProfileString(const std::string& path, const std::string& section,

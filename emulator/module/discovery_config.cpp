@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <unordered_set>
 
 #include "module/discovery.h"
 #include "platform/env.h"
@@ -20,6 +21,13 @@ bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
            });
+}
+
+std::string LowerCase(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
 }
 
 std::string Bounded(const std::string& text, std::size_t capacity) {
@@ -134,20 +142,22 @@ bool LoadSetupApi() { return true; }
 
 std::vector<std::string> DeclaredUsbPorts() {
     std::vector<std::string> ports;
-    std::vector<std::string> seen;
+    std::unordered_set<std::string> seen;
+    std::unordered_set<std::string> listed;
     for (const auto& path : ConfigFiles(ModemListName)) {
-        for (const auto& name : ReadProfileSectionNames(path)) {
-            bool known = std::any_of(seen.begin(), seen.end(), [&](const std::string& s) { return EqualsIgnoreCase(s, name); });
-            if (known) {
+        // One reading per file: a list may hold thousands of modems.
+        Profile modems;
+        modems.Load(path);
+        for (const auto& name : modems.SectionNames()) {
+            if (!seen.insert(LowerCase(name)).second) {
                 continue; // a later section of the same name is never the modem in use
             }
-            seen.push_back(name);
-            if (!EqualsIgnoreCase(ReadProfileString(path, name, "PortType", ""), "usb")) {
+            if (!EqualsIgnoreCase(modems.String(name, "PortType", ""), "usb")) {
                 continue;
             }
             // The port list is joined with commas, so a name holding one could never be matched whole.
-            std::string port = ReadProfileString(path, name, "AttachedTo", "");
-            if (!port.empty() && port.find(',') == std::string::npos && std::find(ports.begin(), ports.end(), port) == ports.end()) {
+            std::string port = modems.String(name, "AttachedTo", "");
+            if (!port.empty() && port.find(',') == std::string::npos && listed.insert(port).second) {
                 ports.push_back(port);
             }
         }

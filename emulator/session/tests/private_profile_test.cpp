@@ -100,3 +100,37 @@ TEST(ProfileText, BinaryGarbageGivesTheDefault) {
 }
 
 } // namespace
+
+TEST_F(ProfileFile, ALoadedProfileAnswersLikeTheFileFunctions) {
+    // Duplicate sections and keys, case, quotes and a value past the length limit.
+    std::string text = "[Modem 1]\nAttachedTo=/dev/a\nattachedto=/dev/b\n[MODEM 1]\nAttachedTo=/dev/c\n"
+                       "PortType=usb\n[Two]\nPortType = 'usb' \nSpeed= -12x\nLong=" +
+                       std::string(1500, 'x') + "\n";
+    for (int n = 0; n < 2000; ++n) {
+        text += "[Modem " + std::to_string(n + 3) + "]\nAttachedTo=/dev/" + std::to_string(n) + "\n";
+    }
+    Write(text);
+    Profile profile;
+    ASSERT_TRUE(profile.Load(path_));
+    ASSERT_EQ(profile.SectionNames().size(), 2002u);
+    EXPECT_EQ(profile.SectionNames(), ReadProfileSectionNames(path_));
+    for (const char* section : {"modem 1", "Two", "Modem 2002", "Modem 2003", "None"}) {
+        for (const char* key : {"AttachedTo", "PortType", "Speed", "Long", "None"}) {
+            EXPECT_EQ(profile.String(section, key, "-"), ReadProfileString(path_, section, key, "-"))
+                << section << " " << key;
+            EXPECT_EQ(profile.Int(section, key, 7), ReadProfileInt(path_, section, key, 7));
+        }
+    }
+    EXPECT_EQ(profile.String("Modem 1", "attachedTO", ""), "/dev/a");
+    EXPECT_EQ(profile.String("Modem 1", "PortType", "none"), "none");
+    EXPECT_EQ(profile.Int("Two", "Speed", 0), -12);
+    EXPECT_EQ(profile.String("Modem 2002", "AttachedTo", ""), "/dev/1999");
+}
+
+TEST_F(ProfileFile, AFileLargerThanAnyConfigurationCountsAsMissing) {
+    Write("[Debug]\nUDPport=5000\n" + std::string(ProfileFileLimit, ';'));
+    EXPECT_EQ(ReadProfileString(path_, "Debug", "UDPport", "none"), "none");
+    EXPECT_TRUE(ReadProfileSectionNames(path_).empty());
+    Profile profile;
+    EXPECT_FALSE(profile.Load(path_));
+}
