@@ -29,6 +29,15 @@ bool ModuleFileName(const std::string& path, const char* extension, const char* 
         LogPrint(LogChannel::Err, "%s", conversionMessage);
         return false;
     }
+    // "@" is the zero byte of the module's alphabet, and the program start command carries the
+    // name as a text that ends at its first zero byte: the module would be told to start a file
+    // of another name than the one uploaded. Such a name is refused here, before any upload.
+    if (moduleName.find('\0') != std::string::npos) {
+        LogPrint(LogChannel::Err, "\nThe module cannot start a file whose name holds \"@\": \"%s\"\n",
+                 fileName.c_str());
+        LogPrint(LogChannel::Err, "%s", conversionMessage);
+        return false;
+    }
     LogPrint(LogChannel::Log, selectedMessage, moduleName.c_str());
     return true;
 }

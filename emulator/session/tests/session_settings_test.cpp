@@ -97,3 +97,17 @@ TEST_F(SessionSettingsTest, NamesTheModuleCannotTake) {
     ASSERT_TRUE(LoadSessionSettings());
     EXPECT_EQ(Application.ModuleJadName, "\x05t\x05.jad");
 }
+
+TEST_F(SessionSettingsTest, AnAtSignInTheJarOrJadNameIsRefusedBeforeAnyUpload) {
+    // "@" is the zero byte of the module's alphabet: the start command would name another file.
+    WriteIni("[Debug]\n");
+    Application.JarPath = "/dist/app@1.jar";
+    EXPECT_FALSE(LoadSessionSettings());
+    Application.JarPath = "/dist/app.jar";
+    Application.JadPath = "/dist/@app.jad";
+    EXPECT_FALSE(LoadSessionSettings());
+    // A folder with "@" is the PC's business; only the file name goes to the module.
+    Application.JadPath = "/dist@home/app.jad";
+    ASSERT_TRUE(LoadSessionSettings());
+    EXPECT_EQ(Application.ModuleJadName, "app.jad");
+}
