@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 namespace descpick {
 namespace {
@@ -54,7 +53,15 @@ bool ReadJadFile(const std::string& path, std::string& content) {
         return false;
     }
     // A read error after opening is not reported: the lookup sees whatever was read.
-    content.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    content.clear();
+    char buffer[65536];
+    while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
+        content.append(buffer, static_cast<std::size_t>(file.gcount()));
+        if (content.size() > LargestJadFile) {
+            content.clear();
+            return false;
+        }
+    }
     return true;
 }
 

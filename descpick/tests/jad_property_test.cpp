@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
+
 using descpick::FindProperty;
 
 TEST(FindProperty, BlanksAroundNameColonAndValueAreIgnored) {
@@ -46,4 +49,22 @@ TEST(FindProperty, ContinuationLinesAreSeparateLines) {
 TEST(FindProperty, LinesWithoutColonAreNotAttributes) {
     EXPECT_EQ(FindProperty("K value\nK: real\n", "K value"), "");
     EXPECT_EQ(FindProperty("K value\nK: real\n", "K"), "real");
+}
+
+TEST(ReadJadFile, ReadsTheWholeFileAndRefusesOneLargerThanAnyDescriptor) {
+    const std::string path = ::testing::TempDir() + "descpick_read_test.jad";
+    {
+        std::ofstream file(path, std::ios::binary);
+        file << std::string("MIDlet-Name: Demo\r\n\0x", 21);
+    }
+    std::string content;
+    ASSERT_TRUE(descpick::ReadJadFile(path, content));
+    EXPECT_EQ(content, std::string("MIDlet-Name: Demo\r\n\0x", 21));
+    {
+        std::ofstream file(path, std::ios::binary | std::ios::app);
+        file << std::string(descpick::LargestJadFile, ' ');
+    }
+    EXPECT_FALSE(descpick::ReadJadFile(path, content));
+    EXPECT_TRUE(content.empty());
+    std::remove(path.c_str());
 }
