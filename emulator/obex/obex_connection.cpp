@@ -75,7 +75,7 @@ void FolderCache::RemoveTree(const std::u16string& folder) {
 // ---- proxy ----
 
 ObexConnection::ObexConnection(std::unique_ptr<IObex2> inner, platform::Clock& clock)
-    : inner_(std::move(inner)), clock_(clock), cache_(clock) {}
+    : inner_(std::move(inner)), cache_(clock) {}
 
 ObexConnection::~ObexConnection() { CloseTransport(); }
 

@@ -87,7 +87,6 @@ private:
     void UpdateCachedEntry(const std::u16string& path, const FileEntry& entry);
 
     std::unique_ptr<IObex2> inner_;
-    platform::Clock& clock_;
     mutable std::mutex sessionMutex_; // the facade thread asks whether we are connected
     std::vector<int> sessions_;
     FolderCache cache_;
