@@ -1,8 +1,12 @@
 #pragma once
-// The manifest of a JAR file, extracted with the JDK's jar tool.
+// The manifest of a JAR file, read straight from the archive.
+#include <cstddef>
 #include <string>
 
-// The text of META-INF/MANIFEST.MF of the JAR, or empty text when there is no JDK, the file is
-// not a JAR or the tool does not finish within 10 seconds. The tool runs hidden: nothing it
-// prints reaches the emulator's output.
+// The largest manifest read; a bigger one is taken for a damaged or hostile file.
+constexpr std::size_t MaxManifestSize = 1u << 20;
+
+// The bytes of META-INF/MANIFEST.MF in the JAR, as the JDK's jar tool would extract them, or
+// empty text when the file cannot be read, is no zip archive, is damaged, has no manifest or a
+// manifest larger than MaxManifestSize. Each empty answer for a file that has one is logged.
 std::string ReadJarManifest(const std::string& jarPath);

@@ -182,3 +182,21 @@ TEST(QueryTest, MissingIniEndsEveryCallBeforeTheAnswer) {
     std::filesystem::create_directories(kit.Ini());
     EXPECT_EQ(kit.Run({"-version"}).status, StatusOf(1871));
 }
+
+TEST(QueryTest, AnswersWithoutAnyJdk) {
+    TestToolkit kit;
+    kit.CopySampleLibraries();
+    // Neither JAVA_HOME nor PATH leads to a java program: the manifests are read all the same.
+    const std::filesystem::path empty = kit.Scratch() / "empty-bin";
+    std::filesystem::create_directories(empty);
+    const std::map<std::string, std::string> noJdk = {{"PATH", empty.string()},
+                                                      {"JAVA_HOME", (kit.Scratch() / "no-jdk").string()}};
+    RunResult version = kit.Run({"-version"}, noJdk);
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "Brelmont IMP-NG Module Workbench\nVersion: 1.6.4.0\n"
+                           "Profile: IMP-NG-1.0\nConfiguration: CLDC-1.1\nOptional: M2M-IO-2.0\n");
+    RunResult query = kit.Run({"-Xdevice:IMP_NG_DefaultDevice", "-Xquery"}, noJdk);
+    EXPECT_EQ(query.status, 0);
+    EXPECT_NE(query.out.find("IMP_NG_DefaultDevice.version.profile: IMP-NG-1.0\n"), std::string::npos) << query.out;
+    EXPECT_NE(query.out.find("IMP_NG_DefaultDevice.apis.supported: M2M-IO-2.0\n"), std::string::npos) << query.out;
+}
