@@ -8,6 +8,7 @@
 #include "obex/module_file_access.h"
 #include "obex/module_path.h"
 #include "obex/obex_encoding.h"
+#include "obex/upload_progress.h"
 #include "platform/clock.h"
 #include "core/log.h"
 
@@ -147,7 +148,11 @@ bool SendFile(const std::string& modulePath, const std::string& localPath) {
     if (!obex::LocalFileAttributes(localPath, &attributes)) attributes = obex::kAttrNormal;
     std::u16string target = obex::Widen(modulePath);
     g_fileSystem->Delete(target); // the file may well not exist
-    hr = g_fileSystem->Put(target, stream, attributes);
+    std::error_code sizeError;
+    const uint64_t size = std::filesystem::file_size(localPath, sizeError);
+    obex::ReportFileStarted(std::filesystem::path(localPath).filename().string(), sizeError ? 0 : size);
+    hr = g_fileSystem->Put(target, obex::WithUploadProgress(stream), attributes);
+    obex::ReportFileFinished();
     if (obex::Failed(hr)) LogFailure(hr);
     return obex::Succeeded(hr);
 }

@@ -8,6 +8,7 @@
 
 #include "obex/module_file_access.h"
 #include "session/cleanup.h"
+#include "session/upload_progress_display.h"
 #include "core/log.h"
 #include "core/path_helpers.h"
 #include "core/records.h"
@@ -107,6 +108,7 @@ int UploadApplicationFiles(ModuleFileOperations& operations) {
 }
 
 void DownloadApplication() {
+    const UploadProgressOnTerminal progress;
     const int code = UploadApplicationFiles(ModuleFileAccessOperations());
     if (code != 0) {
         CleanUp(false, code);

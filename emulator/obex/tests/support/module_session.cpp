@@ -116,11 +116,16 @@ std::vector<std::string> ModuleSession::ObexLines() const {
     return lines;
 }
 
-SessionResult ModuleSession::Run(const std::filesystem::path& jad) {
+SessionResult ModuleSession::Run(const std::filesystem::path& jad, const std::string& terminal) {
     SessionResult result;
     platform::ProcessOptions options;
     options.arguments = {Toolkit() + "/bin/emulator", "-Xdescriptor:" + jad.string()};
+    if (!terminal.empty()) {
+        // The shell only points standard output at the terminal; the program gets its arguments as they are.
+        options.arguments.insert(options.arguments.begin(), {"/bin/sh", "-c", "exec \"$0\" \"$@\" >\"$SESSION_TERMINAL\""});
+    }
     options.environment = platform::EnvironmentBlock();
+    if (!terminal.empty()) options.environment["SESSION_TERMINAL"] = terminal;
     options.environment["MODLINK_CONFIG_DIR"] = (scratch_ / "cfg").string();
     options.environment["MODLINK_SYSFS"] = (scratch_ / "sys").string();
     options.environment["TMPDIR"] = (scratch_ / "tmp").string();

@@ -31,7 +31,9 @@ public:
     std::filesystem::path MakeApplication();
     bool Started() const { return !url_.empty(); }
 
-    SessionResult Run(const std::filesystem::path& jad);
+    // Runs a session; with a terminal path (a pty's device) the emulator's standard output goes
+    // to that terminal and only its standard error to the result's output.
+    SessionResult Run(const std::filesystem::path& jad, const std::string& terminal = std::string());
     std::vector<std::string> Transcript() const;
     std::vector<std::string> ObexLines() const;
 
