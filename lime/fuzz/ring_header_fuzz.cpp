@@ -3,14 +3,15 @@
 // word between two operations. Checks that no operation copies outside the mapping (the
 // sanitizers watch the process's own memory; the mapping's bounds are checked here), that
 // every operation that takes the mutex leaves a header that a correct peer could have
-// written, and that none leaves the mutex held (the next lock would hang: a time-out). Run it
-// with -close_fd_mask=2: every damaged header is reported on standard error.
+// written, and that none leaves the mutex held (the next lock would hang: a time-out).
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
+#include <vector>
 
 #include "bytes.h"
+#include "platform/env.h"
 #include "sublimeio.h"
 
 namespace {
@@ -32,10 +33,15 @@ struct Ring {
 Ring& TheRing() {
     static Ring ring = [] {
         // Each fuzzing process has its own buffer; the id only has to differ between them.
-        bufferId id{static_cast<int32_t>(0x7f000000 | (getpid() & 0xffffff)), 0};
+        bufferId id{static_cast<int32_t>(0x7f000000 | (platform::CurrentProcessId() & 0xffffff)), 0};
         Ring made{SharedBufferCreate(&id, kCapacity + kSharedBufferHeaderSize),
                   SharedBufferOpen(&id, kCapacity + kSharedBufferHeaderSize)};
         Require(made.creator != nullptr && made.opener != nullptr);
+        // The names are removed again when the fuzzer ends.
+        std::atexit([] {
+            SharedBufferDestroy(TheRing().opener);
+            SharedBufferDestroy(TheRing().creator);
+        });
         return made;
     }();
     return ring;
@@ -71,6 +77,19 @@ struct Script {
 };
 
 } // namespace
+
+// Every damaged header is reported on standard error, hundreds of thousands of times a minute.
+// The run therefore always has libFuzzer send the target's standard error elsewhere
+// (-close_fd_mask=2); the fuzzer's own output and the sanitizers' reports still reach it.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    static std::vector<char*> arguments(*argv, *argv + *argc);
+    static char quiet[] = "-close_fd_mask=2";
+    arguments.push_back(quiet);
+    arguments.push_back(nullptr);
+    *argc = static_cast<int>(arguments.size()) - 1;
+    *argv = arguments.data();
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Ring& ring = TheRing();
