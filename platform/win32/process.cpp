@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cctype>
+#include <cstdio>
 #include <memory>
 #include <optional>
 
@@ -102,6 +103,36 @@ ScopedHandle OpenNul(bool forWriting) {
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     return ScopedHandle(CreateFileA("NUL", forWriting ? GENERIC_WRITE : GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0, nullptr));
+}
+
+// The pipe for a child's output under a name of its own: "\\.\pipe\" + prefix + the tick count in
+// hexadecimal, counted up while a name is taken (two launchers in one millisecond). One
+// instance, inbound, byte mode, 4096-byte buffers. Both ends are synchronous: a child writes its
+// standard output with plain WriteFile calls, which an overlapped handle does not support.
+bool CreateNamedOutputPipe(const std::string& prefix, ScopedHandle& readEnd, ScopedHandle& writeEnd, int& err) {
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    for (DWORD number = GetTickCount();; ++number) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "%lx", static_cast<unsigned long>(number));
+        const std::string name = "\\\\.\\pipe\\" + prefix + hex;
+        HANDLE server = CreateNamedPipeA(name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                                         PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 4096, 4096, 1000, nullptr);
+        if (server == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_ACCESS_DENIED || error == ERROR_PIPE_BUSY) {
+                continue;
+            }
+            err = static_cast<int>(error);
+            return false;
+        }
+        readEnd.Reset(server);
+        writeEnd.Reset(CreateFileA(name.c_str(), GENERIC_WRITE, 0, &inheritable, OPEN_EXISTING, 0, nullptr));
+        if (!writeEnd.Valid()) {
+            err = static_cast<int>(GetLastError());
+            return false;
+        }
+        return true;
+    }
 }
 
 // An inheritable copy of one of our own standard handles; empty when we have none.
@@ -223,7 +254,11 @@ std::unique_ptr<Process> Process::Start(const ProcessOptions& options, int* erro
     ScopedHandle outputRead, outputWrite, input;
     ScopedHandle ownOutput, ownError;
     bool useStdHandles = true;
-    if (options.output == ChildOutput::Pipe) {
+    if (options.output == ChildOutput::Pipe && !options.outputPipeName.empty()) {
+        if (!CreateNamedOutputPipe(options.outputPipeName, outputRead, outputWrite, err)) {
+            return nullptr;
+        }
+    } else if (options.output == ChildOutput::Pipe) {
         SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
         HANDLE readEnd = nullptr, writeEnd = nullptr;
         if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) {
@@ -263,17 +298,7 @@ std::unique_ptr<Process> Process::Start(const ProcessOptions& options, int* erro
             }
         }
     }
-    InheritList inheritList;
     DWORD flags = 0;
-    if (!inherited.empty()) {
-        if (!inheritList.Init(inherited)) {
-            err = static_cast<int>(GetLastError());
-            return nullptr;
-        }
-        startup.lpAttributeList = inheritList.Get();
-        startup.StartupInfo.cb = sizeof startup;
-        flags |= EXTENDED_STARTUPINFO_PRESENT;
-    }
     if (options.ownSession) {
         flags |= CREATE_NEW_CONSOLE | CREATE_NEW_PROCESS_GROUP;
     }
@@ -283,11 +308,32 @@ std::unique_ptr<Process> Process::Start(const ProcessOptions& options, int* erro
     }
     std::string commandLine = CommandLine(options.arguments);
     PROCESS_INFORMATION info{};
-    BOOL started = CreateProcessA(program.empty() ? nullptr : program.c_str(), commandLine.data(), nullptr, nullptr,
-                                  inherited.empty() ? FALSE : TRUE, flags,
-                                  options.replaceEnvironment ? environment.data() : nullptr,
-                                  options.workingFolder.empty() ? nullptr : options.workingFolder.c_str(),
-                                  &startup.StartupInfo, &info);
+    auto create = [&](bool limitInheritance) {
+        InheritList inheritList;
+        DWORD createFlags = flags;
+        startup.lpAttributeList = nullptr;
+        startup.StartupInfo.cb = sizeof startup.StartupInfo;
+        if (limitInheritance) {
+            if (!inheritList.Init(inherited)) {
+                return FALSE;
+            }
+            startup.lpAttributeList = inheritList.Get();
+            startup.StartupInfo.cb = sizeof startup;
+            createFlags |= EXTENDED_STARTUPINFO_PRESENT;
+        }
+        std::string line = commandLine; // CreateProcess may write into it
+        return CreateProcessA(program.empty() ? nullptr : program.c_str(), line.data(), nullptr, nullptr,
+                              inherited.empty() ? FALSE : TRUE, createFlags,
+                              options.replaceEnvironment ? environment.data() : nullptr,
+                              options.workingFolder.empty() ? nullptr : options.workingFolder.c_str(),
+                              &startup.StartupInfo, &info);
+    };
+    BOOL started = create(!inherited.empty());
+    // Windows 7 refuses its console pseudo-handles in an inheritance list: then every inheritable
+    // handle is inherited, as before that list existed.
+    if (!started && !inherited.empty() && GetLastError() == ERROR_INVALID_PARAMETER) {
+        started = create(false);
+    }
     if (!started) {
         err = static_cast<int>(GetLastError());
         return nullptr;
