@@ -24,6 +24,10 @@ struct ProcessOptions {
     ChildOutput output = ChildOutput::Inherit;
     bool inheritInput = true; // false: stdin reads as empty
     bool ownSession = false;  // detached from our terminal and process group (own console)
+    // Windows: with ChildOutput::Pipe, the output pipe is the named pipe "\\.\pipe\" + outputPipeName
+    // + the tick count in lower-case hexadecimal (counted up while that name is taken), so that
+    // other programs can see whose pipe it is. Empty: an unnamed pipe. POSIX: not used.
+    std::string outputPipeName;
 };
 
 class Process {

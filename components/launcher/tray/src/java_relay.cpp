@@ -22,6 +22,8 @@ int RunAndRelay(const std::string& command, const std::map<std::string, std::str
     options.replaceEnvironment = true;
     options.output = platform::ChildOutput::Pipe;
     options.inheritInput = true;
+    // On Windows the pipe is named "\\.\pipe\launcher_" and a hexadecimal number.
+    options.outputPipeName = "launcher_";
     int error = 0;
     auto java = platform::Process::Start(options, &error);
     if (!java) {

@@ -14,6 +14,7 @@
 #include "platform/files.h"
 #include "platform/presence_marker.h"
 #include "platform/standard_streams.h"
+#include "platform/string_resources.h"
 
 namespace launcher {
 
@@ -33,7 +34,10 @@ int Launch(const std::vector<std::string>& arguments) {
     }
     LauncherPaths paths = DeriveLauncherPaths(executable, conventions);
     std::string javaFolder = ReadJavaFolderFile(paths.javaFolderFile, conventions.pathSeparator);
-    std::string commandTemplate = ReadCommandTemplate(paths.vmFile, conventions.builtInTemplate);
+    // Windows programs carry the built-in template in their string table; POSIX ones compiled in.
+    const std::string builtInTemplate =
+        platform::LoadStringResource(kTemplateStringId).value_or(std::string(conventions.builtInTemplate));
+    std::string commandTemplate = ReadCommandTemplate(paths.vmFile, builtInTemplate);
 
     // The IDE's configured JDK wins over the file beside the launcher.
     std::string configured = ReadConfiguredJdkHome(paths.ideConfiguration);
@@ -49,7 +53,8 @@ int Launch(const std::vector<std::string>& arguments) {
     platform::AttachParentConsole();
     // Other programs find the running device manager by this marker.
     platform::PresenceMarkerError markerError = platform::PresenceMarkerError::None;
-    auto marker = platform::PresenceMarker::Create(std::string(kMarkerTitle), &markerError);
+    const std::string markerTitle = platform::LoadStringResource(kMarkerTitleStringId).value_or(std::string(kMarkerTitle));
+    auto marker = platform::PresenceMarker::Create(markerTitle, &markerError);
     if (!marker) {
         throw FatalError(markerError == platform::PresenceMarkerError::RegistrationFailed
                              ? "Window registration failed!"

@@ -27,6 +27,10 @@ const LauncherConventions& WindowsConventions();
 const LauncherConventions& PosixConventions();
 const LauncherConventions& HostConventions();
 
+// Ids of the launcher's string table (Windows resources) that the launcher reads.
+inline constexpr unsigned kTemplateStringId = 100;
+inline constexpr unsigned kMarkerTitleStringId = 203;
+
 // Texts of the launcher's string table that are the same everywhere.
 inline constexpr std::string_view kProductTitle = "VRTX 3.2 Device Manager";    // string 200
 inline constexpr std::string_view kStartedText = "Device Manager started";      // string 201
