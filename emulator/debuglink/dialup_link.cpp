@@ -2,9 +2,11 @@
 
 #include <filesystem>
 
+#include "debuglink/dialup_system.h"
 #include "debuglink/link_state.h"
 #include "debuglink/ras_errors.h"
 #include "module/discovery.h"
+#include "module/system_records.h"
 #include "platform/env.h"
 #include "platform/files.h"
 #include "platform/process_control.h"
@@ -21,13 +23,23 @@ constexpr uint32_t DialReportTimeoutMs = 65000;
 // A lookup result for an error number that has no text (ERROR_INVALID_PARAMETER).
 constexpr int NoErrorText = 87;
 
+// The text of a dial-up error: the system's own when it runs the link, else ours.
+bool DialErrorText(int error, std::string& text, int* lookupResult) {
+    if (UseSystemRecords()) {
+        return SystemDialErrorText(error, text, lookupResult);
+    }
+    *lookupResult = NoErrorText;
+    return RasErrorText(error, text);
+}
+
 void ReportDialError(int error) {
     LogPrint(LogChannel::Log, "RAS-Error occurred, ErrorCode: %d\n", error);
     std::string text;
-    if (RasErrorText(error, text)) {
+    int lookupResult = 0;
+    if (DialErrorText(error, text, &lookupResult)) {
         LogPrint(LogChannel::Err, "\n%s\n", text.c_str());
     } else {
-        LogPrint(LogChannel::Log, "RasGetErrorString failed, Return Value: %d", NoErrorText);
+        LogPrint(LogChannel::Log, "RasGetErrorString failed, Return Value: %d", lookupResult);
     }
 }
 
@@ -160,6 +172,9 @@ std::string LinkHolderProgram() {
 
 bool ReadRasEntryPhoneNumber(const std::string& entryName, std::string& phoneNumber,
                              std::size_t capacity) {
+    if (UseSystemRecords()) {
+        return SystemRasEntryPhoneNumber(entryName, phoneNumber, capacity);
+    }
     RasEntryProperties properties;
     if (!ReadRasEntryProperties(entryName, properties)) {
         return false;
@@ -176,7 +191,8 @@ RasConnectionHandle DialRasEntry(const std::string& entryName) {
         return nullptr;
     }
     auto connection = std::make_unique<RasConnectionState>();
-    int error = StartHolder(entryName.substr(0, 256), phoneNumber, *connection);
+    int error = UseSystemRecords() ? SystemDial(entryName.substr(0, 256), phoneNumber, *connection)
+                                   : StartHolder(entryName.substr(0, 256), phoneNumber, *connection);
     if (error != 0) {
         ReportDialError(error);
         return nullptr;
@@ -187,6 +203,9 @@ RasConnectionHandle DialRasEntry(const std::string& entryName) {
 }
 
 bool IsRasEntryConnected(const std::string& entryName) {
+    if (UseSystemRecords()) {
+        return SystemIsRasEntryConnected(entryName);
+    }
     for (const LinkState& state : ListLinkStates()) {
         if (state.entryName != entryName) {
             continue;
@@ -203,7 +222,8 @@ bool WaitForLinkClosed(int hangupResult, const std::function<bool()>& linkGone,
         LogPrint(LogChannel::Log, "RAS-Error (RAS close) occured, ErrorCode: %d\n",
                  hangupResult);
         std::string text;
-        if (RasErrorText(hangupResult, text)) {
+        int lookupResult = 0;
+        if (DialErrorText(hangupResult, text, &lookupResult)) {
             LogPrint(LogChannel::Err, "%s\n", text.c_str());
         } else {
             LogPrint(LogChannel::Err, "Failed to close dial up network connection!\n");
@@ -228,6 +248,15 @@ bool CloseRasConnection(RasConnectionHandle connection) {
         return true;
     }
     LogPrint(LogChannel::Log, "Closing IP Connection %p...\n", static_cast<void*>(connection));
+    if (connection->systemConnection != nullptr) {
+        bool gone = WaitForLinkClosed(
+            SystemHangUp(*connection), [connection] { return SystemLinkGone(*connection); },
+            platform::SystemClock());
+        if (gone) {
+            delete connection;
+        }
+        return gone;
+    }
     int hangupResult = 0;
     switch (platform::AskProcessToEnd(connection->holderId)) {
     case platform::EndRequest::Sent:
@@ -293,6 +322,9 @@ bool WaitForDebugSessionEnd(RasConnectionHandle connection, platform::Process& a
     if (connection == nullptr) {
         LogPrint(LogChannel::Log, "Failed to register RAS notification event!\n");
         return false;
+    }
+    if (connection->systemConnection != nullptr) {
+        return SystemWaitForDebugSessionEnd(*connection, agent, platform::SystemClock());
     }
     return WaitForDebugSessionEndWith([connection] { return LinkUp(*connection); }, agent,
                                       platform::SystemClock());

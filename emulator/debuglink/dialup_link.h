@@ -3,8 +3,9 @@
 // already up, watching it while the debug agent runs, and hanging it up. The session owns the
 // connection from a successful dial until CloseRasConnection.
 //
-// On Windows the link is a RAS connection of the entry. On POSIX it is held by a process of its
-// own (modlink-linkd, which runs pppd for a PPP link) and found again by the entry's name, so it
+// On Windows the link is a RAS connection of the entry, when the session reads the system's
+// records (module/system_records.h). Otherwise it is held by a process of its own
+// (modlink-linkd, which runs pppd for a PPP link) and found again by the entry's name, so it
 // outlives the session that dialled it as a system dial-up connection does. Phone book keys
 // beyond the Windows ones (rasphone.pbk in the configuration folder):
 //   LinkType=ppp     (default) pppd runs PPP on the port after CONNECT
@@ -16,6 +17,7 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/dialup.h"
 #include "platform/process.h"
 #include "core/records.h"
 
@@ -25,6 +27,7 @@ struct RasConnectionState {
     std::string statePath;
     int holderId = 0;
     std::unique_ptr<platform::Process> holder; // set when this process started the holder
+    platform::dialup::Connection systemConnection = nullptr; // a Remote Access connection instead
 };
 
 // The entry's phone number, cut to capacity - 1 characters. True when the entry's properties

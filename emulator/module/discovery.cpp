@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "module/discovery.h"
+#include "module/system_records.h"
 #include "core/log.h"
 #include "core/records.h"
 
@@ -28,15 +29,19 @@ void ErrWithNames(const char* format) {
 bool ReadPortSettings() {
     LogPrint(LogChannel::Log, "Reading COM port parameter out from \"cfgprobe.dll\"...\n");
 
+    // The system's records, or the configuration folder's files standing in for them.
+    const bool system = UseSystemRecords();
     std::string deviceName;
-    if (!ReadRasEntryDeviceName(RasEntryName, deviceName, DeviceNameCapacity)) {
+    if (!(system ? SystemRasEntryDeviceName(RasEntryName, deviceName, DeviceNameCapacity)
+                 : ReadRasEntryDeviceName(RasEntryName, deviceName, DeviceNameCapacity))) {
         Err("\nDebug RAS connection is not installed!");
         ErrWithNames("\nPlease start %s %s setup in maintenance mode and select \"Repair\".\n");
         return false;
     }
 
     std::string port;
-    if (!FindModemPort(deviceName, port, PortNameCapacity)) {
+    if (!(system ? SystemFindModemPort(deviceName, port, PortNameCapacity)
+                 : FindModemPort(deviceName, port, PortNameCapacity))) {
         Err("\nDebug modem device is not installed!");
         Err("\nIf the USB interface is used please check if the module is switched on.");
         ErrWithNames("\nOtherwise start %s %s setup in maintenance mode and select \"Repair\".\n");
@@ -53,13 +58,13 @@ bool ReadPortSettings() {
     }
 
     uint32_t modemSpeed = 0;
-    if (!ReadModemMaxSpeed(deviceName, modemSpeed)) {
+    if (!(system ? SystemModemMaxSpeed(deviceName, modemSpeed) : ReadModemMaxSpeed(deviceName, modemSpeed))) {
         Err("\nFailed to access debug modem device!");
         ErrWithNames("\nPlease start %s %s setup in maintenance mode and select \"Repair\" to fix this.\n");
         return false;
     }
     int entrySpeed = 0;
-    if (!ReadRasEntrySpeed(RasEntryName, entrySpeed)) {
+    if (!(system ? SystemRasEntrySpeed(RasEntryName, entrySpeed) : ReadRasEntrySpeed(RasEntryName, entrySpeed))) {
         Err("\nFailed to access debug RAS connection!");
         ErrWithNames("\nPlease start %s %s setup in maintenance mode and select \"Repair\" to fix this.\n");
         return false;

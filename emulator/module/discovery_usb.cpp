@@ -1,13 +1,12 @@
-// USB serial ports on POSIX, from sysfs: a tty whose device sits below a USB device or interface.
-// MODLINK_SYSFS replaces the /sys root, so tests can lay out a tree of their own. A modem may also
-// declare its port USB (PortType=usb): a USB module reached through a serial server is still a
-// USB virtual port, though nothing local shows it.
+// USB serial ports: the ports the system reports as USB virtual ports (sysfs on POSIX, the serial
+// device map on Windows). A modem may also declare its port USB (PortType=usb): a USB module
+// reached through a serial server is still a USB virtual port, though nothing local shows it.
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 
 #include "module/discovery.h"
-#include "platform/env.h"
+#include "module/system_records.h"
 #include "core/private_profile.h"
 
 namespace fs = std::filesystem;
@@ -18,44 +17,10 @@ namespace {
 // reports USB; the installer lists them, one section per port.
 const char VendorDriverPortsName[] = "DornCom.ini";
 
-std::string SysfsRoot() {
-    auto root = platform::GetEnv("MODLINK_SYSFS");
-    return (root && !root->empty()) ? *root : std::string("/sys");
-}
-
 bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
            });
-}
-
-// A folder of the device tree belongs to USB when its subsystem link names the usb bus, or when
-// it is a USB host's root hub ("usb1", "usb2", ...).
-bool IsUsbNode(const fs::path& node) {
-    std::error_code ec;
-    fs::path subsystem = fs::read_symlink(node / "subsystem", ec);
-    if (!ec && subsystem.filename() == "usb") {
-        return true;
-    }
-    std::string name = node.filename().string();
-    return name.size() > 3 && name.compare(0, 3, "usb") == 0 &&
-           std::all_of(name.begin() + 3, name.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
-}
-
-bool IsOnUsbBus(const fs::path& ttyEntry, const fs::path& root) {
-    std::error_code ec;
-    fs::path device = fs::canonical(ttyEntry / "device", ec);
-    if (ec) {
-        return false; // virtual terminals and ptys have no device
-    }
-    fs::path top = fs::weakly_canonical(root, ec);
-    for (fs::path node = device; !node.empty() && node != top && node != node.root_path();
-         node = node.parent_path()) {
-        if (IsUsbNode(node)) {
-            return true;
-        }
-    }
-    return false;
 }
 
 bool IsServedByVendorDriver(const std::string& port) {
@@ -76,26 +41,19 @@ bool IsServedByVendorDriver(const std::string& port) {
 std::string ListUsbComPorts(std::size_t capacity, int* count) {
     std::string list;
     int ports = 0;
-    fs::path root = SysfsRoot();
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(root / "class" / "tty", ec)) {
-        if (IsOnUsbBus(entry.path(), root)) {
-            names.push_back(entry.path().filename().string());
-        }
-    }
-    std::sort(names.begin(), names.end());
-    std::vector<std::string> candidates;
-    for (const auto& name : names) {
-        candidates.push_back("/dev/" + name);
-    }
-    for (const auto& port : DeclaredUsbPorts()) {
-        if (std::find(candidates.begin(), candidates.end(), port) == candidates.end()) {
-            candidates.push_back(port);
+    // The system's own records already leave out the vendor driver's ports; the files are read
+    // only when they stand in for those records.
+    const bool system = UseSystemRecords();
+    std::vector<std::string> candidates = CurrentSystemRecords().UsbPorts();
+    if (!system) {
+        for (const auto& port : DeclaredUsbPorts()) {
+            if (std::find(candidates.begin(), candidates.end(), port) == candidates.end()) {
+                candidates.push_back(port);
+            }
         }
     }
     for (const auto& port : candidates) {
-        if (IsServedByVendorDriver(port)) {
+        if (!system && IsServedByVendorDriver(port)) {
             continue;
         }
         if (list.size() + port.size() + 2 > capacity) {
