@@ -3,4 +3,4 @@
 # earlier findings) and then fuzzes afresh for a short while, two harnesses at a time.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-FUZZ_FRESH=1 exec "$here/fuzz.sh" "${FUZZ_REGRESSION_SECONDS:-20}"
+FUZZ_FRESH=1 exec "$here/fuzz.sh" "${FUZZ_REGRESSION_SECONDS:-15}"

@@ -38,16 +38,21 @@ run_one() {
   local before
   before=$(find "$findings" -type f | wc -l)
   # The work folder comes first: libFuzzer adds what it finds there and leaves the seeds alone.
+  local folders=("$work")
+  if [ -d "$seeds" ]; then
+    folders+=("$seeds")
+  fi
   set +e
-  "$build/bin/$name" "$work" "$seeds" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  "$build/bin/$name" "${folders[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$findings/" >"$log" 2>&1
   local status=$?
   set -e
   local after execs cov ft
   after=$(find "$findings" -type f | wc -l)
-  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-  cov=$(grep -Eo 'cov: [0-9]+' "$log" | tail -1 | cut -d' ' -f2)
-  ft=$(grep -Eo 'ft: [0-9]+' "$log" | tail -1 | cut -d' ' -f2)
+  # A harness that fails while loading its seeds prints no coverage at all.
+  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1 || true)
+  cov=$( (grep -Eo 'cov: [0-9]+' "$log" || true) | tail -1 | cut -d' ' -f2)
+  ft=$( (grep -Eo 'ft: [0-9]+' "$log" || true) | tail -1 | cut -d' ' -f2)
   local found=$((after - before))
   if [ "$status" -ne 0 ] && [ "$found" -eq 0 ]; then
     found=1   # a failure without an artifact (a crash while loading the seeds, say)
@@ -77,9 +82,14 @@ wait
 
 failed=0
 for name in "${names[@]}"; do
-  cat "$results/$name"
-  if grep -q 'findings [1-9]' "$results/$name"; then
+  if [ ! -f "$results/$name" ]; then
+    printf '%-28s did not report (see %s)\n' "$name" "$build/fuzz-logs/$name.log"
     failed=1
+  elif grep -q 'findings [1-9]' "$results/$name"; then
+    cat "$results/$name"
+    failed=1
+  else
+    cat "$results/$name"
   fi
 done
 echo "fuzz: ${#names[@]} harnesses, ${seconds} s each"
