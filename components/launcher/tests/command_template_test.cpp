@@ -9,6 +9,7 @@
 #include "fatal_error.h"
 #include "launcher_conventions.h"
 #include "platform/files.h"
+#include "platform/os_family.h"
 #include "platform/process.h"
 
 namespace launcher {
@@ -87,7 +88,8 @@ TEST(BuiltInTemplate, PosixTextIsTheWindowsTextWithPosixSeparators) {
     EXPECT_EQ(kWindowsBuiltInTemplate.substr(0, 20), "%JAVAW%  -classpath ");
     EXPECT_EQ(kWindowsBuiltInTemplate.back(), ' ');
     EXPECT_EQ(WindowsConventions().builtInTemplate, kWindowsBuiltInTemplate);
-    EXPECT_EQ(HostConventions().builtInTemplate, kPosixBuiltInTemplate);
+    const bool windows = platform::HostOsFamily() == platform::OsFamily::Windows;
+    EXPECT_EQ(HostConventions().builtInTemplate, windows ? kWindowsBuiltInTemplate : kPosixBuiltInTemplate);
 }
 
 TEST(BuiltInTemplate, ExpandsIntoTheDeviceManagerCommand) {
