@@ -4,6 +4,7 @@
 #include <string>
 
 #include "module/discovery.h"
+#include "module/system_records.h"
 #include "core/log.h"
 #include "session/program_texts.h"
 #include "core/records.h"
@@ -39,9 +40,11 @@ std::string Formatted(const char* format, const char* a, const char* b) {
 } // namespace
 
 bool SelectRasEntry() {
+    const bool system = UseSystemRecords();
     for (const RasCandidate& candidate : RasCandidates) {
         std::string deviceName;
-        if (ReadRasEntryDeviceName(candidate.entryName, deviceName, DeviceNameCapacity)) {
+        if (system ? SystemRasEntryDeviceName(candidate.entryName, deviceName, DeviceNameCapacity)
+                   : ReadRasEntryDeviceName(candidate.entryName, deviceName, DeviceNameCapacity)) {
             RasEntryName = candidate.entryName;
             ModuleFamily = candidate.family;
             return true;

@@ -74,7 +74,10 @@ std::string FindExternalEmulator(const std::string& root) {
     const std::string bin = root + separator + "bin";
     for (const std::string& name : platform::ListFolder(bin, "*emulator*")) {
         const std::string path = bin + separator + name;
-        if (Lower(name) == OwnProgramName || !platform::IsExecutableFile(path)) {
+        // This program itself is never the external one; on Windows its file is emulator.exe.
+        const std::string lowered = Lower(name);
+        if (lowered == OwnProgramName || lowered == std::string(OwnProgramName) + ".exe" ||
+            !platform::IsExecutableFile(path)) {
             continue;
         }
         LogPrint(LogChannel::Log, "Found external emulator: %s\n", path.c_str());

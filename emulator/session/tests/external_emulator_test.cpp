@@ -1,21 +1,31 @@
-// The command line a hand-over logs, and which calls count as queries.
+// The external emulator is any other executable *emulator* file in the toolkit's bin folder;
+// this program itself, under its POSIX or its Windows file name, never is.
 #include <gtest/gtest.h>
 
-#include "session/external_emulator.h"
+#include <filesystem>
+#include <fstream>
 
-TEST(ExternalCommandLine, BlankHoldingPartsAreQuoted) {
-    EXPECT_EQ(BuildExternalCommandLine("/kit/bin/sdk-emulator", {}), "/kit/bin/sdk-emulator");
-    EXPECT_EQ(BuildExternalCommandLine("/my kit/bin/emulator2", {"-Xquery"}),
-              "\"/my kit/bin/emulator2\" -Xquery");
-    EXPECT_EQ(BuildExternalCommandLine("/kit/e", {"-Xdescriptor:/a b/c.jad", "-Xdebug", ""}),
-              "/kit/e \"-Xdescriptor:/a b/c.jad\" -Xdebug ");
-    // Only blanks lead to quotes; other characters are written as they are.
-    EXPECT_EQ(BuildExternalCommandLine("/kit/e", {"a\"b", "tab\there"}), "/kit/e a\"b tab\there");
+#include "session/toolkit.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void Program(const fs::path& path) {
+    std::ofstream(path) << "#!/bin/sh\n";
+    fs::permissions(path, fs::perms::owner_all, fs::perm_options::add);
 }
 
-TEST(ExternalCommandLine, QueryCalls) {
-    EXPECT_TRUE(IsQueryCall({"-Xdevice:x", "-Xquery"}));
-    EXPECT_TRUE(IsQueryCall({"-version"}));
-    EXPECT_FALSE(IsQueryCall({"-Xqueryall", "-versions", "-help"}));
-    EXPECT_FALSE(IsQueryCall({}));
+TEST(ExternalEmulator, TheProgramItselfIsNeverTheExternalOne) {
+    fs::path root = fs::temp_directory_path() / "external_emulator_test";
+    fs::remove_all(root);
+    fs::create_directories(root / "bin");
+    Program(root / "bin" / "emulator");
+    Program(root / "bin" / "Emulator.EXE");
+    EXPECT_EQ(FindExternalEmulator(root.string()), "");
+    Program(root / "bin" / "sdk_emulator");
+    EXPECT_EQ(fs::path(FindExternalEmulator(root.string())).filename(), "sdk_emulator");
+    fs::remove_all(root);
 }
+
+} // namespace
