@@ -2,7 +2,6 @@
 // the input is the phone book, a line "--", and the modem list.
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 #include "core/private_profile.h"
 #include "module/discovery.h"
@@ -11,14 +10,23 @@
 
 namespace {
 
+// The configuration folder of this run, removed when the harness ends.
+struct ConfigFolderOwner {
+    std::string path;
+    ~ConfigFolderOwner() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+};
+
 std::string ConfigFolder() {
-    static const std::string folder = [] {
-        auto path = std::filesystem::temp_directory_path() / ("modlink-discovery-fuzz-" + std::to_string(getpid()));
+    static const ConfigFolderOwner folder{[] {
+        auto path = std::filesystem::temp_directory_path() / ("modlink-discovery-fuzz-" + std::to_string(platform::CurrentProcessId()));
         std::filesystem::create_directories(path);
         platform::SetEnv("MODLINK_CONFIG_DIR", path.string());
         return path.string();
-    }();
-    return folder;
+    }()};
+    return folder.path;
 }
 
 } // namespace

@@ -1,16 +1,37 @@
 #include "fuzz_simulator.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 #include <filesystem>
-#include <unistd.h>
 
 #include "extensions.h"
+#include "platform/env.h"
 
 namespace modsimfuzz {
 
+namespace {
+
+// Removes the flash folders when the harness ends.
+struct FlashFolders {
+    std::vector<std::filesystem::path> paths;
+    ~FlashFolders() {
+        for (const auto& path : paths) {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+    }
+};
+
+} // namespace
+
 std::unique_ptr<modsim::Simulator> MakeSimulator(const std::string& flashName) {
     const auto flash = std::filesystem::temp_directory_path() /
-                       ("modsim-fuzz-" + flashName + "-" + std::to_string(getpid()));
+                       ("modsim-fuzz-" + flashName + "-" + std::to_string(platform::CurrentProcessId()));
+    static FlashFolders folders;
+    if (std::find(folders.paths.begin(), folders.paths.end(), flash) == folders.paths.end()) {
+        folders.paths.push_back(flash);
+    }
     std::error_code ignored;
     std::filesystem::remove_all(flash, ignored);
     auto simulator = std::make_unique<modsim::Simulator>();
