@@ -4,8 +4,10 @@
 // Java's exit code, the marker window while Java runs, and a pending update. Needs a display
 // (xvfb-run): the launcher's marker is a window.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -141,6 +143,25 @@ TEST_F(TrayhostWine, JavaGetsTheExpandedCommandTheArgumentsAndTheSdkBinFirstInPa
     EXPECT_EQ(match[1].str().rfind((baseDir_ / "bin").string() + ";", 0), 0u) << match[1];
     // Java writes into the launcher's named pipe.
     EXPECT_TRUE(std::regex_search(result.output, std::regex("OUTPUT \\\\launcher_[0-9a-f]+\r?\n"))) << result.output;
+}
+
+TEST_F(TrayhostWine, ABusyPipeNameIsCountedUpUntilOneIsFree) {
+    // Every name for the next five seconds of tick counts is taken, as by other launchers.
+    const DWORD first = GetTickCount();
+    constexpr DWORD kTaken = 5000;
+    std::vector<HANDLE> taken;
+    for (DWORD number = first; number < first + kTaken; ++number) {
+        char name[64];
+        std::snprintf(name, sizeof name, "\\\\.\\pipe\\launcher_%lx", static_cast<unsigned long>(number));
+        taken.push_back(CreateNamedPipeA(name, PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE, 1, 16, 16, 0, nullptr));
+    }
+    WriteVmFile("%JAVA% --pipe-name --exit 0 \n");
+    Result result = Run({});
+    for (HANDLE pipe : taken) CloseHandle(pipe);
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(result.output, match, std::regex("OUTPUT \\\\launcher_([0-9a-f]+)"))) << result.output;
+    EXPECT_GE(std::stoul(match[1].str(), nullptr, 16), first + kTaken);
 }
 
 TEST_F(TrayhostWine, WithoutAVmFileTheTemplateComesFromTheStringTable) {
