@@ -4,7 +4,8 @@
 #   build-windows/x86_64/bin/  their 64-bit twins, the 64-bit DLLs and the Windows tests, which
 #                              scripts/wine-tests.sh runs under wine64
 # Usage: scripts/build-windows.sh [i686|x86_64]...   (both when none is named)
-# WINDOWS_COMPONENTS chooses the components (a semicolon list as for MODLINK_COMPONENTS).
+# WINDOWS_COMPONENTS chooses the components (a semicolon list as for MODLINK_COMPONENTS);
+# WINDOWS_BUILD_DIR the folder that holds i686/ and x86_64/ (default: build-windows).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -12,9 +13,10 @@ cd "$top"
 # The components with a Windows side. Any set can be asked for:
 #   WINDOWS_COMPONENTS="descpick;emulator" scripts/build-windows.sh
 components=${WINDOWS_COMPONENTS:-descpick;emulator;sublime;regaccess;trayhost}
-# The x86_64 build also builds every test of its components; the emulator joins it once its
-# tests run under Wine (WINDOWS_X86_64_COMPONENTS overrides).
-x86_64_components=${WINDOWS_X86_64_COMPONENTS:-${WINDOWS_COMPONENTS:-descpick;sublime;regaccess;trayhost}}
+# The x86_64 build also builds every test of its components (WINDOWS_X86_64_COMPONENTS
+# overrides); its emulator.exe is the one the wine-labelled sessions run.
+x86_64_components=${WINDOWS_X86_64_COMPONENTS:-$components}
+build_root=${WINDOWS_BUILD_DIR:-build-windows}
 # The 32-bit programs that ship, and the components they come from; the 64-bit libraries ship
 # from the x86_64 build.
 shipped_i686=(DescPick emulator trayhost)
@@ -22,7 +24,7 @@ i686_components=(descpick emulator trayhost)
 jobs=${WINDOWS_BUILD_JOBS:-2}
 
 configure() { # <arch> <tests ON|OFF> <components>
-  cmake -S . -B "build-windows/$1" -G Ninja \
+  cmake -S . -B "$build_root/$1" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/mingw-$1.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DMODLINK_TESTS="$2" -DMODLINK_COMPONENTS="$3" >/dev/null
 }
@@ -36,19 +38,19 @@ build_i686() {
   done
   configure i686 OFF "$(IFS=';'; echo "${wanted[*]}")"
   local targets=() known
-  known=$(ninja -C build-windows/i686 -t targets all)
+  known=$(ninja -C "$build_root/i686" -t targets all)
   for target in "${shipped_i686[@]}"; do
     if grep -q "^$target:" <<<"$known"; then
       targets+=("$target")
     fi
   done
-  nice -n 5 cmake --build build-windows/i686 -j"$jobs" --target "${targets[@]}"
+  nice -n 5 cmake --build "$build_root/i686" -j"$jobs" --target "${targets[@]}"
   echo "build-windows: i686: ${targets[*]}"
 }
 
 build_x86_64() {
   configure x86_64 ON "$x86_64_components"
-  nice -n 5 cmake --build build-windows/x86_64 -j"$jobs"
+  nice -n 5 cmake --build "$build_root/x86_64" -j"$jobs"
   echo "build-windows: x86_64: programs, libraries and tests"
 }
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
 #include <io.h>
@@ -10,8 +11,19 @@ namespace platform {
 
 namespace {
 
-bool WriteAll(DWORD which, const char* data, size_t size) {
-    HANDLE handle = GetStdHandle(which);
+// The handle behind the C runtime's descriptor (1 or 2), so that a redirection of the descriptor
+// (dup2, as a test's output capture does) is honoured as on POSIX; the process's standard handle
+// when the descriptor has none.
+HANDLE StreamHandle(int descriptor, DWORD which) {
+    intptr_t handle = _get_osfhandle(descriptor);
+    if (handle != -1 && handle != -2) {
+        return reinterpret_cast<HANDLE>(handle);
+    }
+    return GetStdHandle(which);
+}
+
+bool WriteAll(int descriptor, DWORD which, const char* data, size_t size) {
+    HANDLE handle = StreamHandle(descriptor, which);
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -29,9 +41,9 @@ bool WriteAll(DWORD which, const char* data, size_t size) {
 
 } // namespace
 
-bool WriteStandardOutput(const char* data, size_t size) { return WriteAll(STD_OUTPUT_HANDLE, data, size); }
+bool WriteStandardOutput(const char* data, size_t size) { return WriteAll(1, STD_OUTPUT_HANDLE, data, size); }
 
-bool WriteStandardError(const char* data, size_t size) { return WriteAll(STD_ERROR_HANDLE, data, size); }
+bool WriteStandardError(const char* data, size_t size) { return WriteAll(2, STD_ERROR_HANDLE, data, size); }
 
 void UseBinaryStandardStreams() {
     _setmode(_fileno(stdin), _O_BINARY);

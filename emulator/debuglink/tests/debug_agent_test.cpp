@@ -35,18 +35,20 @@ TEST_F(AgentClassPathTest, LibFilesThenJarThenLibletsInOrder) {
     Touch(root_ / "lib" / "b.jar");
     Touch(root_ / "lib" / "a.zip");
     fs::create_directories(root_ / "lib" / "folder.jar");
-    const std::string lib = (root_ / "lib").string() + "/";
     EXPECT_EQ(BuildAgentClassPath(root_.string(), "/apps/app.jar", {"LibOne", "LibTwo"}, "/deploy/", ';'),
-              lib + "a.zip;" + lib + "b.jar;/apps/app.jar;/deploy/LibOne.jar;/deploy/LibTwo.jar");
+              (root_ / "lib" / "a.zip").string() + ";" + (root_ / "lib" / "b.jar").string() +
+                  ";/apps/app.jar;/deploy/LibOne.jar;/deploy/LibTwo.jar");
 }
 
 TEST(AgentCommandLineTest, VerboseOptionFollowsThePortDirectly) {
+    // The agent's JAR is named as the system names paths.
+    const std::string zdp = (std::filesystem::path("/tk") / "bin" / "zdp.jar").string();
     EXPECT_EQ(BuildAgentCommandLine("/jdk/bin/java", "/tk", "8000", "192.168.0.2", "2800", " -v 3",
                                     "/tk/lib/x.jar:/a/app.jar"),
-              "\"/jdk/bin/java\" -classpath \"/tk/bin/zdp.jar\" zdp.ZetaDebugProxy -l 8000 -p -r "
+              "\"/jdk/bin/java\" -classpath \"" + zdp + "\" zdp.ZetaDebugProxy -l 8000 -p -r "
               "192.168.0.2 2800 -v 3 -cp \"/tk/lib/x.jar:/a/app.jar\"");
     EXPECT_EQ(BuildAgentCommandLine("/j", "/tk", "8000", "127.0.0.1", "2800", "", "c"),
-              "\"/j\" -classpath \"/tk/bin/zdp.jar\" zdp.ZetaDebugProxy -l 8000 -p -r 127.0.0.1 2800 "
+              "\"/j\" -classpath \"" + zdp + "\" zdp.ZetaDebugProxy -l 8000 -p -r 127.0.0.1 2800 "
               "-cp \"c\"");
 }
 

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 
 #include "platform/env.h"
 #include "core/records.h"
@@ -35,18 +36,18 @@ protected:
     }
     void TearDown() override {
         platform::UnsetEnv("MODLINK_SYSFS");
+        platform::UnsetEnv("MODLINK_CONFIG_DIR");
         std::filesystem::remove_all(sysfs_);
     }
+    // The port is a USB port because the configuration folder declares its modem so; reading
+    // USB ports from a sysfs tree is tested with discovery.
     void MakeUsbPort() {
-        std::filesystem::path device = sysfs_ / "devices" / "usb1" / "1-1" / "1-1:1.0";
-        std::filesystem::create_directories(device);
-        std::filesystem::create_directories(sysfs_ / "bus" / "usb");
-        std::filesystem::create_directory_symlink(sysfs_ / "bus" / "usb", device / "subsystem");
-        std::filesystem::create_directories(sysfs_ / "class" / "tty" / "ttyACM0");
-        std::filesystem::create_directory_symlink(device, sysfs_ / "class" / "tty" / "ttyACM0" / "device");
+        std::filesystem::create_directories(sysfs_ / "config");
+        std::ofstream(sysfs_ / "config" / "modems.ini", std::ios::binary)
+            << "[Module Modem]\nAttachedTo=/dev/ttyACM0\nPortType=usb\n";
+        platform::SetEnv("MODLINK_CONFIG_DIR", (sysfs_ / "config").string());
         Settings.ComPortName = "/dev/ttyACM0";
     }
-
     std::filesystem::path sysfs_;
     testsupport::ScopedScriptedModule scripted;
     testsupport::ScriptedModule& module = scripted.module;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "platform/env.h"
 #include "core/records.h"
@@ -26,6 +27,7 @@ protected:
     }
     void TearDown() override {
         platform::UnsetEnv("MODLINK_SYSFS");
+        platform::UnsetEnv("MODLINK_CONFIG_DIR");
         std::filesystem::remove_all(sysfs_);
     }
     // Commands written, without the purges and settings around them.
@@ -198,13 +200,12 @@ TEST_F(ModulePort, APortBelowTheSessionRateLowersItForTheLaterOperations) {
 }
 
 TEST_F(ModulePort, AUsbPortIsAnnouncedWithoutItsRate) {
-    // A tty whose device sits on the USB bus, as the cdc-acm driver lays it out.
-    std::filesystem::path device = sysfs_ / "devices" / "usb1" / "1-1" / "1-1:1.0";
-    std::filesystem::create_directories(device);
-    std::filesystem::create_directories(sysfs_ / "bus" / "usb");
-    std::filesystem::create_directory_symlink(sysfs_ / "bus" / "usb", device / "subsystem");
-    std::filesystem::create_directories(sysfs_ / "class" / "tty" / "ttyACM0");
-    std::filesystem::create_directory_symlink(device, sysfs_ / "class" / "tty" / "ttyACM0" / "device");
+    // A modem the configuration folder declares USB (reading USB ports from a sysfs tree is
+    // tested with discovery).
+    std::filesystem::create_directories(sysfs_ / "config");
+    std::ofstream(sysfs_ / "config" / "modems.ini", std::ios::binary)
+        << "[Module Modem]\nAttachedTo=/dev/ttyACM0\nPortType=usb\n";
+    platform::SetEnv("MODLINK_CONFIG_DIR", (sysfs_ / "config").string());
     Settings.ComPortName = "/dev/ttyACM0";
     module.Answer("AT+IPR=115200\r", "\r\nOK\r\n");
     CaptureStdout();
