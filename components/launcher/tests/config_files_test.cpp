@@ -46,6 +46,9 @@ TEST(FindConfiguredJdkHome, ADecidingLineWithoutAUsableValueEndsTheSearch) {
 TEST(FindConfiguredJdkHome, LooksOnlyAtTheStartOfVeryLongLines) {
     std::string far(5000, ' ');
     EXPECT_EQ(JdkHome(far + "ridgeline_jdkhome=/hidden\nridgeline_jdkhome=/seen\n"), "/seen");
+    // A line of many megabytes is skipped past, not held, and the lines after it still count.
+    EXPECT_EQ(JdkHome(std::string(16u << 20, 'x') + "\nridgeline_jdkhome=/after\n"), "/after");
+    EXPECT_EQ(JdkHome("ridgeline_jdkhome=/last-line-without-end"), "/last-line-without-end");
 }
 
 TEST(TrimmedFirstLine, EndsAtTheLineEndAndDropsTrailingSeparators) {

@@ -19,6 +19,24 @@ bool IsValuePadding(char c) {
     return c == '\'' || c == '"' || byte < 0x21;
 }
 
+// Reads the next line into line, keeping only its first limit bytes and skipping the rest, so a
+// configuration file with an endless line costs no more memory than a line may hold. False at
+// the end of the stream when no byte was left.
+bool ReadBoundedLine(std::istream& in, std::string& line, size_t limit) {
+    line.clear();
+    bool any = false;
+    for (auto c = in.get(); c != std::char_traits<char>::eof(); c = in.get()) {
+        any = true;
+        if (c == '\n') {
+            break;
+        }
+        if (line.size() < limit) {
+            line.push_back(static_cast<char>(c));
+        }
+    }
+    return any;
+}
+
 } // namespace
 
 std::string TrimmedFirstLine(std::string_view text, char separator) {
@@ -84,10 +102,7 @@ std::string ReadCommandTemplate(const std::string& vmFile, std::string_view buil
 
 std::string FindConfiguredJdkHome(std::istream& configuration) {
     std::string line;
-    while (std::getline(configuration, line)) {
-        if (line.size() > kConfigurationLineLimit) {
-            line.resize(kConfigurationLineLimit);
-        }
+    while (ReadBoundedLine(configuration, line, kConfigurationLineLimit)) {
         size_t key = line.find(kJdkHomeKey);
         if (key == std::string::npos) {
             continue;
