@@ -94,19 +94,20 @@ protected:
         fs::copy_file(exe_, kit_.Bin() / "emulator.exe");
     }
 
-    RunResult RunLinux(const std::vector<std::string>& arguments) { return kit_.Run(arguments); }
+    RunResult RunLinux(const std::vector<std::string>& arguments) { return kit_.Run(arguments, linuxEnv_); }
 
     RunResult RunWindows(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), (kit_.Bin() / "emulator.exe").string());
         const std::string temp = WinePath(kit_.Temp());
-        return kit_.Run(arguments,
-                        {{"MODLINK_CONFIG_DIR", WinePath(kit_.Config())}, {"TEMP", temp}, {"TMP", temp}},
+        std::map<std::string, std::string> env = windowsEnv_;
+        env.insert({{"MODLINK_CONFIG_DIR", WinePath(kit_.Config())}, {"TEMP", temp}, {"TMP", temp}});
+        return kit_.Run(arguments, env,
                         platform::GetEnv("MODLINK_WINE").value_or("/usr/lib/wine/wine64"));
     }
 
     // The configuration folder's phone book entry and modem for a simulator.
     void AttachTo(const modsimtest::ModsimRunner& module) {
-        kit_.AddDialUpEntry(EntryName, "ConnectBPS=115200\n",
+        kit_.AddDialUpEntry(EntryName, "ConnectBPS=115200\n" + extraEntryKeys_,
                             "AttachedTo=" + module.Url() + "\nMaximumPortSpeed=115200\n");
     }
 
@@ -164,6 +165,8 @@ protected:
 
     fs::path exe_;
     TestToolkit kit_;
+    std::string extraEntryKeys_;
+    std::map<std::string, std::string> linuxEnv_, windowsEnv_;
 };
 
 TEST_F(EmulatorUnderWine, InformationalCallsAnswerAsOnLinux) {
@@ -208,6 +211,32 @@ TEST_F(EmulatorUnderWine, AMissingDialUpEntryEndsWithItsCodeAsOnLinux) {
     RunResult linux = RunLinux({"-Xdescriptor:" + (calc / "calc.jad").string()});
     EXPECT_EQ(linux.status, sessiontest::StatusOf(1895)) << linux.out << linux.err;
     ExpectSameAnswer(linux, RunWindows({"-Xdescriptor:" + WinePath(calc / "calc.jad")}));
+}
+
+// There is no JVM for Windows under Wine, so the debug agent cannot start there; with a JDK that
+// is not there on Linux either, both sessions upload the program, dial the module's direct link
+// (held by modlink-linkd.exe under Wine), fail to start the agent and clean up alike.
+TEST_F(EmulatorUnderWine, ADebugSessionDialsTheLinkAndEndsWithoutAJdkAsOnLinux) {
+    const fs::path linkd = exe_.parent_path() / "modlink-linkd.exe";
+    ASSERT_TRUE(fs::exists(linkd)) << linkd << " is not built";
+    fs::copy_file(linkd, kit_.Bin() / "modlink-linkd.exe");
+    extraEntryKeys_ = "LinkType=direct\n";
+    const fs::path noJdk = kit_.Scratch() / "no-jdk";
+    linuxEnv_ = {{"JAVA_HOME", noJdk.string()},
+                 {"MODLINK_LINKD", (fs::path(MODLINK_BINARY_DIR) / "bin" / "modlink-linkd").string()},
+                 {"MODLINK_LINK_DIR", (kit_.Scratch() / "links").string()}};
+    windowsEnv_ = {{"JAVA_HOME", WinePath(noJdk)}};
+    const fs::path calc = kit_.CopySampleApp("calc");
+    const std::string jdwp = "-Xrunjdwp:transport=dt_socket,server=y,address=8000";
+    Sessions s = RunBoth({}, {"-Xdebug", jdwp, "-Xdescriptor:" + (calc / "calc.jad").string()},
+                         {"-Xdebug", jdwp, "-Xdescriptor:" + WinePath(calc / "calc.jad")});
+    EXPECT_EQ(s.linux.status, sessiontest::StatusOf(1953)) << s.linux.out << s.linux.err;
+    EXPECT_NE(s.linux.out.find("Starting Debug Agent..."), std::string::npos) << s.linux.out;
+    EXPECT_TRUE(std::any_of(s.linuxTranscript.begin(), s.linuxTranscript.end(),
+                            [](const std::string& line) { return line.rfind("ATD", 0) == 0; }));
+    ExpectSameAnswer(s.linux, s.windows);
+    EXPECT_EQ(s.windowsTranscript, s.linuxTranscript);
+    EXPECT_EQ(s.windowsFlash, s.linuxFlash);
 }
 
 } // namespace
