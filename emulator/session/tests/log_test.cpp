@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -21,6 +23,8 @@ std::string ReadAll(const fs::path& path) {
     return text.str();
 }
 
+constexpr const char* TemporaryFolderVariables[] = {"TMPDIR", "TMP", "TEMP"};
+
 class LogPrintTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -29,8 +33,11 @@ protected:
                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder);
         fs::create_directories(folder);
-        savedTmpdir = platform::GetEnv("TMPDIR");
-        platform::SetEnv("TMPDIR", folder.string());
+        // The temporary folder is TMPDIR's on POSIX systems and TMP's (or TEMP's) on Windows.
+        for (const char* name : TemporaryFolderVariables) {
+            saved[name] = platform::GetEnv(name);
+            platform::SetEnv(name, folder.string());
+        }
         ForgetLogFile();
         LogEnabled = true;
         ConsoleEnabled = true;
@@ -40,10 +47,12 @@ protected:
         LogEnabled = false;
         ConsoleEnabled = true;
         ForgetLogFile();
-        if (savedTmpdir) {
-            platform::SetEnv("TMPDIR", *savedTmpdir);
-        } else {
-            platform::UnsetEnv("TMPDIR");
+        for (const auto& [name, value] : saved) {
+            if (value) {
+                platform::SetEnv(name, *value);
+            } else {
+                platform::UnsetEnv(name);
+            }
         }
         fs::remove_all(folder);
     }
@@ -51,7 +60,7 @@ protected:
     fs::path LogFile() const { return folder / "PVXLogfile.log"; }
 
     fs::path folder;
-    std::optional<std::string> savedTmpdir;
+    std::map<std::string, std::optional<std::string>> saved;
 };
 
 } // namespace
