@@ -10,48 +10,22 @@
 
 #include "platform/env.h"
 #include "core/records.h"
+#include "support/discovery_folders.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const std::string Entry = "IP connection for remote debugging of QRDx";
+const std::string& Entry = DiscoveryEntry;
 const std::string Repair = "\nPlease start Brelmont HRZN setup in maintenance mode and select \"Repair\" to fix this.";
 
-class Discovery : public ::testing::Test {
+class Discovery : public DiscoveryFolders {
 protected:
-    void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                ("discovery_test_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(root_);
-        fs::create_directories(root_ / "config");
-        // An empty sysfs tree: no USB port is found whatever the machine has.
-        fs::create_directories(root_ / "sys" / "class" / "tty");
-        platform::SetEnv("MODLINK_CONFIG_DIR", (root_ / "config").string());
-        platform::SetEnv("MODLINK_SYSFS", (root_ / "sys").string());
-        Settings = SessionSettings();
-        RasEntryName = Entry;
-    }
-    void TearDown() override {
-        platform::UnsetEnv("MODLINK_CONFIG_DIR");
-        platform::UnsetEnv("MODLINK_SYSFS");
-        fs::remove_all(root_);
-    }
-    void WriteConfig(const std::string& name, const std::string& text) {
-        std::ofstream(root_ / "config" / name, std::ios::binary) << text;
-    }
-    void PhoneBook(const std::string& extra) {
-        WriteConfig("rasphone.pbk", "[" + Entry + "]\r\nDevice=Module Modem\r\nPhoneNumber=*99#\r\n" + extra);
-    }
-    void Modem(const std::string& port, const std::string& extra) {
-        WriteConfig("modems.ini", "[Other Modem]\nAttachedTo=/dev/ttyS9\n[module modem]\nAttachedTo=" + port + "\n" + extra);
-    }
     std::string RunExpectingFailure() {
         ::testing::internal::CaptureStderr();
         EXPECT_FALSE(ReadPortSettings());
         return ::testing::internal::GetCapturedStderr();
     }
-    fs::path root_;
 };
 
 TEST_F(Discovery, EqualSpeedsAreUsed) {

@@ -10,40 +10,16 @@
 
 #include "platform/env.h"
 #include "core/records.h"
+#include "../support/discovery_folders.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const std::string Entry = "IP connection for remote debugging of QRDx";
+const std::string& Entry = DiscoveryEntry;
 
-class Discovery : public ::testing::Test {
+class Discovery : public DiscoveryFolders {
 protected:
-    void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                ("discovery_sysfs_test_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(root_);
-        fs::create_directories(root_ / "config");
-        fs::create_directories(root_ / "sys" / "class" / "tty");
-        platform::SetEnv("MODLINK_CONFIG_DIR", (root_ / "config").string());
-        platform::SetEnv("MODLINK_SYSFS", (root_ / "sys").string());
-        Settings = SessionSettings();
-        RasEntryName = Entry;
-    }
-    void TearDown() override {
-        platform::UnsetEnv("MODLINK_CONFIG_DIR");
-        platform::UnsetEnv("MODLINK_SYSFS");
-        fs::remove_all(root_);
-    }
-    void WriteConfig(const std::string& name, const std::string& text) {
-        std::ofstream(root_ / "config" / name, std::ios::binary) << text;
-    }
-    void PhoneBook(const std::string& extra) {
-        WriteConfig("rasphone.pbk", "[" + Entry + "]\r\nDevice=Module Modem\r\nPhoneNumber=*99#\r\n" + extra);
-    }
-    void Modem(const std::string& port, const std::string& extra) {
-        WriteConfig("modems.ini", "[Other Modem]\nAttachedTo=/dev/ttyS9\n[module modem]\nAttachedTo=" + port + "\n" + extra);
-    }
     // A tty whose device is a USB interface, as the cdc-acm driver lays it out.
     void UsbTty(const std::string& name, const std::string& usbDevice) {
         fs::path device = root_ / "sys" / "devices" / "pci0000:00" / "usb1" / usbDevice / (usbDevice + ":1.0");
@@ -61,7 +37,6 @@ protected:
         fs::create_directories(root_ / "sys" / "class" / "tty" / name);
         fs::create_directory_symlink(device, root_ / "sys" / "class" / "tty" / name / "device");
     }
-    fs::path root_;
 };
 
 TEST_F(Discovery, UsbPortRunsAt115200WhateverIsStored) {
