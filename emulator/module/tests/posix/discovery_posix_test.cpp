@@ -16,8 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string& Entry = DiscoveryEntry;
-
 class Discovery : public DiscoveryFolders {
 protected:
     // A tty whose device is a USB interface, as the cdc-acm driver lays it out.
