@@ -9,6 +9,7 @@
 #include <string>
 
 #include "obex/module_file_access.h"
+#include "obex/bench/paced_simulator.h"
 #include "platform/env.h"
 #include "platform/process.h"
 
@@ -17,40 +18,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
-struct Simulator {
-    std::unique_ptr<platform::Process> process;
-    std::string url;
-    ~Simulator() {
-        if (process) {
-            process->Terminate(0);
-            int code;
-            process->Wait(5000, &code);
-        }
-    }
-};
-
-bool StartSimulator(Simulator& sim, const std::filesystem::path& flash, const std::filesystem::path& transcript) {
-    platform::ProcessOptions options;
-    options.arguments = {std::string(MODLINK_BINARY_DIR) + "/bin/modsim", "--listen", "127.0.0.1:0", "--pace",
-                         "--flash", flash.string(), "--transcript", transcript.string()};
-    options.output = platform::ChildOutput::Pipe;
-    options.inheritInput = false;
-    int error = 0;
-    sim.process = platform::Process::Start(options, &error);
-    if (!sim.process) return false;
-    std::string seen;
-    char buffer[256];
-    while (seen.find('\n') == std::string::npos) {
-        long n = sim.process->ReadOutput(buffer, sizeof(buffer));
-        if (n <= 0) return false;
-        seen.append(buffer, static_cast<std::size_t>(n));
-    }
-    std::size_t at = seen.find("rfc2217://");
-    if (at == std::string::npos) return false;
-    sim.url = seen.substr(at, seen.find_first_of("\r\n", at) - at);
-    return true;
-}
 
 int CountLines(const std::filesystem::path& file, const std::string& prefix) {
     std::ifstream in(file);
@@ -73,8 +40,8 @@ int main() {
     }
     std::printf("1 MiB upload to modsim pacing at the line rate (10 bits per byte)\n");
     for (uint32_t baud : {115200u, 921600u}) {
-        Simulator sim;
-        if (!StartSimulator(sim, work / "flash", work / "transcript.txt")) {
+        PacedSimulator sim;
+        if (!StartPacedSimulator(sim, work / "flash", work / "transcript.txt")) {
             std::fprintf(stderr, "modsim did not start\n");
             return 1;
         }
@@ -94,9 +61,9 @@ int main() {
 
     // A whole run session of the sample MIDlet, paced at 115200 baud.
     {
-        Simulator sim;
+        PacedSimulator sim;
         std::filesystem::path transcript = work / "session-transcript.txt";
-        if (!StartSimulator(sim, work / "flash", transcript)) return 1;
+        if (!StartPacedSimulator(sim, work / "flash", transcript)) return 1;
         std::filesystem::create_directories(work / "cfg");
         std::filesystem::create_directories(work / "sys");
         std::ofstream(work / "cfg" / "rasphone.pbk")

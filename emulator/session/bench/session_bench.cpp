@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "obex/bench/paced_simulator.h"
 #include "platform/env.h"
 #include "platform/process.h"
 #include "platform/serial_pty.h"
@@ -36,44 +37,6 @@ using Clock = std::chrono::steady_clock;
 constexpr uint32_t kBaud = 115200;
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
-struct Simulator {
-    std::unique_ptr<platform::Process> process;
-    std::string host;
-    uint16_t port = 0;
-    ~Simulator() {
-        if (process) {
-            process->Terminate(0);
-            int code;
-            process->Wait(5000, &code);
-        }
-    }
-};
-
-bool StartSimulator(Simulator& sim, const fs::path& flash, const fs::path& transcript) {
-    platform::ProcessOptions options;
-    options.arguments = {std::string(MODLINK_BINARY_DIR) + "/bin/modsim", "--listen", "127.0.0.1:0", "--pace",
-                         "--flash", flash.string(), "--transcript", transcript.string()};
-    options.output = platform::ChildOutput::Pipe;
-    options.inheritInput = false;
-    int error = 0;
-    sim.process = platform::Process::Start(options, &error);
-    if (!sim.process) return false;
-    std::string seen;
-    char buffer[256];
-    while (seen.find('\n') == std::string::npos) {
-        long n = sim.process->ReadOutput(buffer, sizeof(buffer));
-        if (n <= 0) return false;
-        seen.append(buffer, static_cast<std::size_t>(n));
-    }
-    const std::size_t at = seen.find("rfc2217://");
-    if (at == std::string::npos) return false;
-    const std::string address = seen.substr(at + 10, seen.find_first_of("\r\n/", at + 10) - at - 10);
-    const std::size_t colon = address.rfind(':');
-    sim.host = address.substr(0, colon);
-    sim.port = static_cast<uint16_t>(std::stoi(address.substr(colon + 1)));
-    return true;
-}
 
 // Counts the serial data bytes of one direction of a network serial stream: telnet commands
 // and option negotiation are protocol, a doubled 0xFF is one data byte.
@@ -221,8 +184,8 @@ int main() {
     SessionRun direct;
     fs::path transcript = work / "transcript-direct.txt";
     {
-        Simulator sim;
-        if (!StartSimulator(sim, work / "flash", transcript)) {
+        PacedSimulator sim;
+        if (!StartPacedSimulator(sim, work / "flash", transcript)) {
             std::fprintf(stderr, "modsim did not start\n");
             return 1;
         }
@@ -232,10 +195,10 @@ int main() {
     SessionRun shown;
     std::size_t progressLines = 0;
     {
-        Simulator sim;
+        PacedSimulator sim;
         int error = 0;
         auto terminal = platform::PtyMaster::Create(&error);
-        if (!terminal || !StartSimulator(sim, work / "flash", work / "transcript-terminal.txt")) return 1;
+        if (!terminal || !StartPacedSimulator(sim, work / "flash", work / "transcript-terminal.txt")) return 1;
         std::string screen;
         std::atomic<bool> done{false};
         std::thread reader([&] {
@@ -256,8 +219,8 @@ int main() {
     SessionRun relayed;
     uint64_t lineBytes = 0;
     {
-        Simulator sim;
-        if (!StartSimulator(sim, work / "flash", work / "transcript-relayed.txt")) return 1;
+        PacedSimulator sim;
+        if (!StartPacedSimulator(sim, work / "flash", work / "transcript-relayed.txt")) return 1;
         CountingRelay relay(sim.host, sim.port);
         if (!relay.Listening()) return 1;
         relayed = RunSession(work / "relayed", relay.Url());
